@@ -1,0 +1,41 @@
+// Conversion of compressed sound data (MP3, ADPCM, A-law, mu-law) into PCM, in pieces: what the
+// runtime needs of an audio compression manager.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qr::platform {
+
+// A wave format as stored in a WAVE file's format chunk, extra bytes included.
+struct WaveFormat {
+  uint16_t formatTag = 1;
+  uint16_t channels = 0;
+  uint32_t samplesPerSecond = 0;
+  uint32_t averageBytesPerSecond = 0;
+  uint16_t blockAlign = 0;
+  uint16_t bitsPerSample = 0;
+  std::vector<uint8_t> extra;
+};
+
+class AudioConversion {
+ public:
+  virtual ~AudioConversion() = default;
+  // Converts from the source piece into the destination; reports the bytes taken and produced.
+  virtual bool Convert(const uint8_t* source, size_t sourceBytes, uint8_t* destination,
+                       size_t destinationBytes, size_t* used, size_t* produced) = 0;
+  virtual size_t EstimateOutput(size_t sourceBytes) = 0;
+};
+
+class AudioCodec {
+ public:
+  virtual ~AudioCodec() = default;
+  // The PCM format the source converts to, or false when no converter handles it.
+  virtual bool SuggestPcm(const WaveFormat& source, WaveFormat& pcm) = 0;
+  virtual AudioConversion* OpenConversion(const WaveFormat& source, const WaveFormat& pcm) = 0;
+  virtual void CloseConversion(AudioConversion* conversion) = 0;
+  virtual size_t LargestFormatSize() = 0;
+};
+
+}  // namespace qr::platform

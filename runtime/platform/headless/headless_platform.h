@@ -1,0 +1,26 @@
+// All headless facilities in one object, ready to install: what tests and the replay runner use.
+#pragma once
+
+#include "platform/headless/headless_clock.h"
+#include "platform/headless/headless_system.h"
+#include "platform/headless/headless_window.h"
+#include "platform/platform.h"
+
+namespace qr::platform {
+
+struct HeadlessPlatform {
+  HeadlessClock clock;
+  HeadlessSystem system;
+  HeadlessWindow window{clock};
+  Platform platform;
+
+  HeadlessPlatform() {
+    platform.window = &window;
+    platform.clock = &clock;
+    platform.system = &system;
+  }
+  HeadlessPlatform(const HeadlessPlatform&) = delete;
+  HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;
+};
+
+}  // namespace qr::platform

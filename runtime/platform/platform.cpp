@@ -1,0 +1,36 @@
+#include "platform/platform.h"
+
+#include "platform/linux/linux_clock.h"
+#include "platform/linux/linux_system.h"
+#include "platform/sdl/sdl_window.h"
+
+namespace qr::platform {
+namespace {
+
+struct RealPlatform {
+  LinuxClock clock;
+  LinuxSystem system;
+  SdlWindow window{clock};
+  Platform platform;
+  RealPlatform() {
+    platform.window = &window;
+    platform.clock = &clock;
+    platform.system = &system;
+  }
+};
+
+Platform* installed = nullptr;
+
+}  // namespace
+
+Platform& Current() {
+  if (installed) return *installed;
+  // Built on first use and kept to the end of the process, so no call from a static destructor
+  // finds it gone.
+  static RealPlatform* real = new RealPlatform();
+  return real->platform;
+}
+
+void Install(Platform* platform) { installed = platform; }
+
+}  // namespace qr::platform

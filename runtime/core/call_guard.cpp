@@ -88,6 +88,12 @@ void CloseRuntimeCallGuard() {
   guard.reset();
 }
 
+int RuntimeCallGuardWaiting() {
+  CallGuard& g = Guard();
+  std::lock_guard<std::mutex> lock(g.lock);
+  return int(g.waiting.size());
+}
+
 bool RuntimeCallGuardExists() {
   std::lock_guard<std::mutex> lock(guardCreation);
   return guard != nullptr;

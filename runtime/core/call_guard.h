@@ -9,5 +9,7 @@ void LeaveRuntimeCall();
 // Drops the guard's objects when nobody holds or waits for it; the next call makes them anew.
 void CloseRuntimeCallGuard();
 bool RuntimeCallGuardExists();
+// How many threads wait for the guard now.
+int RuntimeCallGuardWaiting();
 
 }  // namespace qr::core

@@ -24,7 +24,7 @@ class HeadlessClock final : public Clock {
   }
   uint64_t CounterFrequency() override { return counterFrequency; }
   uint64_t Counter() override {
-    return counterFrequency ? now.load() * counterFrequency / 1000000 : 0;
+    return uint64_t((unsigned __int128)now.load() * counterFrequency / 1000000);
   }
   uint64_t TimeStampCounter() override { return now.load() * timeStampTicksPerMicrosecond; }
   unsigned MinimumTimerPeriod() override { return 1; }

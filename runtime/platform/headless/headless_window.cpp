@@ -40,6 +40,7 @@ void HeadlessWindow::Destroy() {
   visible = false;
   ++destroyCount;
   timers_.clear();
+  queue_.clear();  // what was posted to the window goes with it
 }
 
 void HeadlessWindow::SetIcon(const IconImage* image) {

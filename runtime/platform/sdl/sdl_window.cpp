@@ -75,6 +75,7 @@ void SdlWindow::Destroy() {
   renderer_ = nullptr;
   window_ = nullptr;
   timers_.clear();
+  queue_.clear();  // what was posted to the window goes with it
 }
 
 void SdlWindow::SetTitle(const std::string& utf8) {

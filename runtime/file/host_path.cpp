@@ -39,6 +39,13 @@ std::string JoinHost(const std::vector<std::string>& parts) {
   return path;
 }
 
+// Plain ASCII reads the same in CP932 and UTF-8, and most paths are that.
+bool IsAscii(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
 bool HostEntryExists(const std::string& hostPath) {
   struct stat info {};
   return lstat(hostPath.c_str(), &info) == 0;
@@ -92,7 +99,7 @@ std::string HostPath(const char* apiPath) {
       if (!parts.empty()) parts.pop_back();
       continue;
     }
-    std::string name = platform::Cp932ToUtf8(element);
+    std::string name = IsAscii(element) ? element : platform::Cp932ToUtf8(element);
     if (probing) {
       std::string folder = JoinHost(parts);
       std::string exact = folder == "/" ? "/" + name : folder + "/" + name;

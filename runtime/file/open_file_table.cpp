@@ -29,6 +29,7 @@ StreamSlot* Lookup(StreamHandle handle) {
 }
 
 StreamHandle AwareOpen(const char* path, int cache, int, int async) {
+  if (!path) return 0;
   OpenFileTable& table = Table();
   if (table.count >= int(kMaxOpenStreams)) {
     WriteLog("同時に開けるファイルの数が限界を超えました\n");
@@ -39,10 +40,6 @@ StreamHandle AwareOpen(const char* path, int cache, int, int async) {
   auto* slot = static_cast<StreamSlot*>(AllocZeroMemory(sizeof(StreamSlot), __FILE__, __LINE__));
   if (!slot) {
     WriteLog("ファイルの情報を格納するメモリの確保に失敗しました\n");
-    return 0;
-  }
-  if (!path) {
-    FreeMemory(slot);
     return 0;
   }
 

@@ -9,6 +9,7 @@
 #include "core/log.h"
 #include "core/main_window.h"
 #include "core/timing.h"
+#include "file/stream_functions.h"
 #include "graphics/screen_settings.h"
 #include "platform/platform.h"
 #include "qr.h"
@@ -51,8 +52,8 @@ void TeardownCore() {
       if (PumpMessagesUnguarded() != 0) break;
     }
   }
-  if (!life.savedDirectory.empty())
-    platform::Current().system->SetCurrentDirectory(life.savedDirectory);
+  if (!life.savedDirectory.empty()) file::Streams().SetDirectory(life.savedDirectory.c_str());
+  file::CloseUnusedArchiveFiles();
   DumpMemory();
 }
 
@@ -70,8 +71,13 @@ int RunStart() {
 
   FallBackToWindowIfModeMissing();
 
-  life.savedDirectory = host.system->CurrentDirectory();
-  Log().savedDirectory = life.savedDirectory;
+  file::ClearFileLayer();
+  file::InstallStreamFunctions(nullptr);
+  char directory[260] = {};
+  file::Streams().GetDirectory(directory);
+  life.savedDirectory = directory;
+  // The log file is written by host path, beside the directory saved above.
+  Log().savedDirectory = host.system->CurrentDirectory();
   CreateLogFile();
 
   WindowState& w = MainWindow();
@@ -86,6 +92,8 @@ int RunStart() {
   timing.usePerformanceCounter = timing.counterFrequency != 0;
 
   WriteSystemReport();
+
+  file::FillStreamReaderTables();
 
   // There is no COM here; the lines stay so that logs read the same on every host.
   WriteLog("ＣＯＭの初期化... ");

@@ -20,7 +20,7 @@ struct LifecycleState {
   int comStarted = 0;
   int osCode = 0;
   CpuFeatures cpu;
-  std::string savedDirectory;  // host path
+  std::string savedDirectory;  // CP932, as the stream functions' GetDirectory gave it
 };
 
 LifecycleState& Lifecycle();

@@ -10,6 +10,8 @@
 #include "core/main_window.h"
 #include "core/memory.h"
 #include "core/random.h"
+#include "file/archive_layer.h"
+#include "file/stream_functions.h"
 #include "graphics/screen_settings.h"
 #include "platform/encoding.h"
 #include "qr.h"
@@ -25,6 +27,9 @@ void ResetRuntimeSettings() {
   qr::core::Memory() = qr::core::MemorySettings{};
   qr::graphics::Screen() = qr::graphics::ScreenSettings{};
   qr::core::ClearFixedSeed();
+  qr::file::FileLayerSettings() = qr::file::FileSettings{};
+  qr::file::InstallArchiveLayer(nullptr);
+  qr::file::InstallStreamFunctions(nullptr);
 }
 
 void HeadlessRuntimeTest::SetUp() {

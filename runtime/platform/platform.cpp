@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/gpu/cpu_device.h"
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_system.h"
 #include "platform/sdl/sdl_window.h"
@@ -11,11 +12,13 @@ struct RealPlatform {
   LinuxClock clock;
   LinuxSystem system;
   SdlWindow window{clock};
+  gpu::CpuGraphicsDevice graphics{window};
   Platform platform;
   RealPlatform() {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
+    platform.graphics = &graphics;
   }
 };
 

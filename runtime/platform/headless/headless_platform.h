@@ -1,6 +1,7 @@
 // All headless facilities in one object, ready to install: what tests and the replay runner use.
 #pragma once
 
+#include "platform/gpu/cpu_device.h"
 #include "platform/headless/headless_clock.h"
 #include "platform/headless/headless_system.h"
 #include "platform/headless/headless_window.h"
@@ -12,12 +13,14 @@ struct HeadlessPlatform {
   HeadlessClock clock;
   HeadlessSystem system;
   HeadlessWindow window{clock};
+  gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
   Platform platform;
 
   HeadlessPlatform() {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
+    platform.graphics = &graphics;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

@@ -10,6 +10,8 @@
 #include "core/main_window.h"
 #include "core/timing.h"
 #include "file/stream_functions.h"
+#include "graphics/draw_settings.h"
+#include "graphics/graphics_device.h"
 #include "graphics/screen_settings.h"
 #include "platform/platform.h"
 #include "qr.h"
@@ -41,6 +43,7 @@ void TeardownCore() {
   if (!life.started) return;
   WindowState& w = MainWindow();
   w.endState = 1;
+  graphics::EndGraphics();
   EndWindow();
   if (life.comStarted) {
     WriteLog("ＣＯＭを終了... 完了\n");
@@ -101,6 +104,7 @@ int RunStart() {
   life.comStarted = 1;
 
   if (RunWindowStep() == -1) return FailStart();
+  if (!w.settings.withoutGraphics && graphics::InitGraphics() < 0) return FailStart();
 
   WriteLog("文字コードバッファの初期化を行います... ");
   WriteLog("完了しました\n");
@@ -110,6 +114,9 @@ int RunStart() {
     host.window->Raise();
     host.window->SetTopMost(true);
   }
+  // Drawing goes to the front screen until the program chooses otherwise.
+  SetDrawTarget(graphics::kBackScreen);
+  SetDrawTarget(graphics::kFrontScreen);
   life.starting = 0;
   return 0;
 }

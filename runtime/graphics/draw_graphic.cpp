@@ -33,7 +33,7 @@ int DrawGraphicTiles(GraphicRecord* g, int x, int y, bool transparent, bool turn
   const DrawSettings& s = Draw();
   float fx = float(x) - 0.5f, fy = float(y) - 0.5f;
   OpenScene();
-  unsigned flags = kDrawGraphic | (transparent ? kDrawTransparent : 0);
+  unsigned flags = kDrawGraphic | (transparent ? unsigned(kDrawTransparent) : 0u);
   ApplyDrawState(&g->image->info, g->tileCount ? g->tiles[0].texture->texture : nullptr, flags);
 
   const ClipArea& clip = s.clip;

@@ -26,7 +26,11 @@ struct Vertex2 {  // graphics with a second texture
 static_assert(sizeof(Vertex0) == 20 && sizeof(Vertex1) == 28 && sizeof(Vertex2) == 40);
 
 constexpr int kBatchCapacity[3] = {3225, 2340, 1638};
-constexpr uint32_t kVertexFormats[3] = {0x44, 0x144, 0x2C4};
+namespace vf = platform::vertex_format;
+constexpr uint32_t kVertexFormats[3] = {
+    vf::kPositionRhw | vf::kDiffuse,
+    vf::kPositionRhw | vf::kDiffuse | vf::kTexture1,
+    vf::kPositionRhw | vf::kDiffuse | vf::kSpecular | vf::kTexture2};
 
 // Flags of one draw.
 enum DrawFlags : unsigned {

@@ -309,6 +309,7 @@ int ChangeScreenMode(int width, int height, int colourBits, int force, int refre
   if (!ok) FatalError("予期せぬ画面モード変更不能現象が起きました2\n");
 
   SelectDrawTargetAgain();
+  if (core::MainWindow().settings.windowed && core::MainWindow().created) core::FitMainWindow();
   SubLogIndent();
   WriteLog("画面モード変更処理は正常に終了しました\n");
   core::PumpMessagesUnguarded();

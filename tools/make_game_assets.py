@@ -325,10 +325,10 @@ def sound_byun(rng):
     f = 110 + 900 * np.exp(-t * 7.5)
     f = f * (1 + 0.08 * np.sin(2 * np.pi * 28 * t))
     buzz = pulse_wave(f, 0.3) + 0.6 * pulse_wave(f * 1.51, 0.5)
-    noise = rng.uniform(-1, 1, n)
-    grit = np.tanh(2.2 * (buzz + 0.35 * noise))
-    env = np.minimum(t / 0.004, 1.0) * np.clip(1.0 - t / t[-1], 0, 1) ** 1.5
-    return 0.55 * grit * env
+    noise = one_pole_lowpass(rng.uniform(-1, 1, n), 2500)
+    grit = one_pole_lowpass(np.tanh(1.6 * buzz) + 0.5 * noise, 5000)
+    env = np.minimum(t / 0.006, 1.0) * np.clip(1.0 - t / t[-1], 0, 1) ** 1.5
+    return grit * env
 
 
 def sound_bayoun():
@@ -424,7 +424,7 @@ def make_sounds():
             ("track008_caravan.mp3", loop_to_mp3(normalise(play_tune(), 0.89), 112, tmp)),
             ("track012_manabinokuni.mp3", loop_to_mp3(normalise(title_tune(), 0.89), 112, tmp)),
             ("life_21_huta.mp3", effect_to_mp3(normalise(sound_pop(), 0.7), 128, tmp)),
-            ("attack_12_byun.mp3", effect_to_mp3(normalise(sound_byun(rng), 0.55), 128, tmp)),
+            ("attack_12_byun.mp3", effect_to_mp3(normalise(sound_byun(rng), 0.6), 128, tmp)),
             ("future_06_bayoun.mp3", effect_to_mp3(normalise(sound_bayoun(), 0.7), 128, tmp)),
         ]
     for name, data in items:

@@ -681,7 +681,7 @@ def potemaru(pen, step=0, mood="happy", limbs=True):
     # legs and feet (behind the body)
     for side, up in zip((-1, 1), lift if limbs else ()):
         fx = 25.5 + side * 9.5 + (side * -1.5 if up else 0)
-        fy = 78.5 - (4.0 if up else 0)
+        fy = 77.7 - (4.0 if up else 0)
         pen.stroke([[(25.5 + side * 7, 66 + bob), (fx, fy - 2)]], 6.5, OUTLINE)
         pen.stroke([[(25.5 + side * 7, 66 + bob), (fx, fy - 2)]], 3.8, SKIN_DARK)
         pen.shape([ellipse(fx + side * 1.5, fy, 7.5, 4.3, angle=(-12 * side if up else 0))],
@@ -690,8 +690,8 @@ def potemaru(pen, step=0, mood="happy", limbs=True):
     # arms
     for side in (-1, 1) if limbs else ():
         ang = 25 * swing * side
-        ax, ay = 25.5 + side * 18.6, 50 + bob
-        pen.shape([ellipse(ax + side * 1.4, ay + 1.5 + 1.2 * swing * side, 3.7, 6.2, angle=-side * 30 + ang)],
+        ax, ay = 25.5 + side * 16.6, 50 + bob
+        pen.shape([ellipse(ax + side * 1.2, ay + 1.5 + 1.2 * swing * side, 3.5, 5.9, angle=-side * 30 + ang)],
                   pen.radial(ax - side * 1, ay - 2, 8, SKIN_LIGHT, SKIN_DARK), OUTLINE, 1.3)
     # sprout
     top = 23.5 + bob
@@ -705,7 +705,7 @@ def potemaru(pen, step=0, mood="happy", limbs=True):
                    0.7, (70, 130, 46), opacity=0.8)
     # body
     cy = 47.0 + bob
-    body_poly = blob(25.5, cy, 19.8, 24.0, 0, ((2, 0.035, 0.6), (3, 0.025, 1.9), (5, 0.012, 0.4)))
+    body_poly = blob(25.5, cy, 19.3, 24.0, 0, ((2, 0.035, 0.6), (3, 0.025, 1.9), (5, 0.012, 0.4)))
     body = pen.shape([body_poly], pen.radial(17, cy - 12, 36, SKIN_LIGHT, SKIN_DARK, 1.3), OUTLINE, 1.6)
     pen.shape([blob(34, cy + 14, 18, 12, -35)], (190, 128, 70), opacity=0.35, clip=body)
     pen.shape([ellipse(15.5, cy - 13, 5.5, 3.0, -30)], (255, 248, 225), opacity=0.7, clip=body)
@@ -747,7 +747,7 @@ def potato(pen, face=True):
 
 def golden_potato(pen):
     """The bonus, in a 40 x 40 box: a shining golden potato."""
-    pen.glow([ellipse(20, 20.5, 16, 17)], (255, 236, 140), 3.0, 0.55)
+    pen.glow([ellipse(20, 20.5, 13.5, 14.5)], (255, 236, 140), 2.4, 0.6)
     poly = blob(20, 21, 11.6, 14.2, 22, ((2, 0.05, 0.3), (3, 0.03, 2.2)))
     body = pen.shape([poly], pen.radial(15, 13, 26, (255, 246, 170), (222, 150, 30), 1.1),
                      (104, 62, 14), 1.4)
@@ -760,7 +760,7 @@ def golden_potato(pen):
         pen.shape([ellipse(x, y, 1.5, 2.0)], EYE)
         pen.shape([ellipse(x - 0.45, y - 0.7, 0.6, 0.6)], (255, 255, 255))
     pen.stroke([arc(20.3, 25.2, 2.4, 1.9, 30, 170)], 1.0, EYE)
-    for x, y, r in ((6.5, 8.0, 5.5), (34, 30, 4.5), (33, 6.5, 3.2), (5.5, 32, 2.6)):
+    for x, y, r in ((7.5, 8.5, 5.0), (33, 30, 4.2), (32.5, 7, 3.0), (6.5, 31.5, 2.4)):
         pen.shape([star(x, y, r, r * 0.26, 4)], (255, 255, 250), (255, 200, 60), 0.6)
 
 
@@ -771,7 +771,7 @@ def burr(pen, mood="angry"):
     back, front = [], []
     for i in range(34):
         t = 2 * math.pi * i / 34 + rng.uniform(-0.05, 0.05)
-        length = (27.5 if i % 2 == 0 else 24.0) + rng.uniform(-1.2, 1.0)
+        length = (26.5 if i % 2 == 0 else 23.5) + rng.uniform(-1.2, 0.8)
         w = 0.11
         back.append([(cx + 14 * math.cos(t - w), cy + 14 * math.sin(t - w)),
                      (cx + length * math.cos(t), cy + length * math.sin(t)),
@@ -813,7 +813,7 @@ def burr(pen, mood="angry"):
 def burst(pen, cx, cy, p, rng):
     """One cell of the hit animation; p runs 0..1 over the cells (it grows and fades)."""
     fade = 1.0 - max(0.0, p - 0.35) / 0.65 * 0.85
-    r = 9 + 19 * p
+    r = 8 + 17 * p
     pen.glow([ellipse(cx, cy, r * 0.9, r * 0.9)], (255, 170, 60), 2.5, 0.45 * fade)
     pen.shape([star(cx, cy, r, r * 0.55, 9, -90 + 12 * p)],
               pen.radial(cx, cy, r, (255, 250, 200), (255, 110, 40), 1.3), (180, 50, 30), 1.2, opacity=fade)
@@ -824,7 +824,7 @@ def burst(pen, cx, cy, p, rng):
         pen.stroke([ring + ring[:1]], 1.8 * (1.2 - p), (255, 236, 150), opacity=0.8 * fade)
     for i in range(8):
         t = 2 * math.pi * (i + 0.5) / 8 + rng.uniform(-0.2, 0.2)
-        d = r * 0.8 + 6 + 8 * p
+        d = r * 0.75 + 4 + 4 * p
         size = 2.4 * (1.1 - p) + 0.6
         pen.shape([star(cx + d * math.cos(t), cy + d * math.sin(t), size * 1.6, size * 0.6, 4, math.degrees(t))],
                   (255, 240, 120), (200, 80, 30), 0.7, opacity=fade)
@@ -875,7 +875,7 @@ def field(c, night=False):
             x, y = rng.uniform(0, 640), rng.uniform(0, 250)
             r = rng.uniform(0.5, 1.3)
             c.shape([ellipse(x, y, r, r, n=12)], (255, 250, 226), opacity=rng.uniform(0.5, 1.0) * (1 - y / 330))
-        for x, y, r in ((80, 210, 5), (590, 150, 6), (495, 36, 4.5), (30, 60, 4)):
+        for x, y, r in ((80, 210, 5), (612, 206, 6), (495, 36, 4.5), (30, 60, 4)):
             c.shape([star(x, y, r, r * 0.22, 4)], (255, 250, 220), opacity=0.9)
         c.paint(c.poly_mask([ellipse(560, 72, 48, 48)]), (255, 240, 200), 0.3, blur=14)
         bite = 1.0 - np.asarray(c.poly_mask([ellipse(574, 62, 24, 24)]), np.float32) / 255.0
@@ -1002,6 +1002,16 @@ def sprite(w, h, draw, ss=8):
     return c.image("RGBA")
 
 
+def strip(cells):
+    """Cells side by side; each was drawn on its own, so nothing spills into its neighbour."""
+    out = Image.new("RGBA", (sum(c.width for c in cells), cells[0].height), (0, 0, 0, 0))
+    x = 0
+    for cell in cells:
+        out.paste(cell, (x, 0))
+        x += cell.width
+    return out
+
+
 def make_pictures(preview):
     rng = np.random.default_rng(9)
     pictures = {
@@ -1012,8 +1022,8 @@ def make_pictures(preview):
         "pote.png": sprite(30, 35, lambda c: potato(Pen(c))),
         "in.png": sprite(60, 70, lambda c: burr(Pen(c))),
         "gb.png": sprite(40, 40, lambda c: golden_potato(Pen(c))),
-        "hit.png": sprite(300, 60, lambda c: [burst(Pen(c), 30 + 60 * i, 30, i / 4.0, rng) for i in range(5)]),
-        "man.png": sprite(102, 84, lambda c: [potemaru(Pen(c, 51 * i, 0), step=i) for i in range(2)]),
+        "hit.png": strip([sprite(60, 60, lambda c: burst(Pen(c), 30, 30, i / 4.0, rng)) for i in range(5)]),
+        "man.png": strip([sprite(51, 84, lambda c: potemaru(Pen(c), step=i)) for i in range(2)]),
     }
     for name, img in pictures.items():
         img.save(os.path.join(OUT_DIR, name), optimize=True)

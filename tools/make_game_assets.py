@@ -866,7 +866,7 @@ def field(c, night=False):
         c.shape([sun], radial(558, 58, 34, (255, 252, 214), (255, 214, 96)))
         for x, y, s in ((290, 80, 1.0), (450, 150, 0.8), (70, 190, 0.7), (610, 220, 0.55), (200, 250, 0.5)):
             cloud(c, x, y, s)
-        far, mid, near = (140, 190, 180), (112, 176, 104), (120, 186, 80)
+        far, mid = (140, 190, 180), (112, 176, 104)
         field_top, field_bottom = (122, 190, 78), (98, 164, 62)
     else:
         c.paint(c.poly_mask([[(0, 0), (640, 0), (640, 480), (0, 480)]]),
@@ -882,12 +882,11 @@ def field(c, night=False):
         c.shape([ellipse(560, 72, 27, 27)], radial(552, 64, 34, (255, 250, 226), (246, 222, 150)), clip=bite)
         cloud(c, 300, 210, 0.8, (150, 110, 150), (110, 78, 124), 0.9)
         cloud(c, 60, 250, 0.6, (170, 116, 140), (120, 84, 120), 0.9)
-        far, mid, near = (88, 70, 116), (62, 64, 96), (54, 72, 70)
+        far, mid = (88, 70, 116), (62, 64, 96)
         field_top, field_bottom = (60, 86, 62), (44, 66, 50)
     hills(c, 300, 1.0, ((400, 14), (170, 7)), far, 1)
+    hills(c, 338, 1.0, ((300, 12), (120, 5)), mid, 2)
     # little round trees on the middle hills
-    hills_mid = hills(c, 338, 1.0, ((300, 12), (120, 5)), mid, 2)
-    del hills_mid
     tree_col = (74, 138, 76) if not night else (42, 52, 74)
     for x in (40, 96, 230, 262, 420, 470, 600):
         y = 330 + 10 * math.sin(x / 50.0)
@@ -969,7 +968,7 @@ def title_screen():
     c.paint(c.text_mask("ぽてこを あつめよう!", 20, 300, 211), (255, 250, 236))
     panel(c, 84, 330, 486, 408, 0.55)
     potemaru(Pen(c, 500, 216, 2.45), step=-1)
-    for x, y, s, ang in ((40, 90, 1.2, 0), (548, 158, 1.0, 0), (22, 300, 1.1, 0)):
+    for x, y, s in ((40, 90, 1.2), (548, 158, 1.0), (22, 300, 1.1)):
         potato(Pen(c, x, y, s))
     golden_potato(Pen(c, 420, 262, 1.1))
     for x in (30, 70, 420):

@@ -252,8 +252,8 @@ def play_tune():
 
     chords = ["G", "Em", "C", "D", "G", "Em", "C|D", "G",
               "C", "D", "Bm", "Em", "C", "D", "Am", "D7"]
-    for bar, spec in enumerate(chords):
-        halves = spec.split("|")
+    for bar, symbol in enumerate(chords):
+        halves = symbol.split("|")
         per = 8 // len(halves)
         for h, name in enumerate(halves):
             root, triad = chord_notes(name)
@@ -285,8 +285,8 @@ def title_tune():
     assert song.voice(inst_flute, melody) == 128
     chords = ["C", "Am", "F", "G", "C", "Em", "F|G", "C"]
     shape = [0, 7, 12, 16, 19, 16, 12, 7]       # arpeggio over the root, in eighths
-    for bar, spec in enumerate(chords):
-        halves = spec.split("|")
+    for bar, symbol in enumerate(chords):
+        halves = symbol.split("|")
         per = 8 // len(halves)
         for h, name in enumerate(halves):
             root, triad = chord_notes(name)

@@ -697,7 +697,9 @@ def potemaru(pen, step=0, mood="happy", limbs=True):
     top = 23.5 + bob
     pen.stroke([[(25.5, top + 2), (25.8, top - 4), (27.5, top - 9)]], 3.6, OUTLINE)
     pen.stroke([[(25.5, top + 2), (25.8, top - 4), (27.5, top - 9)]], 1.6, (96, 168, 64))
-    for lx, ly, ang, rx in ((20.2, top - 9.5, 25, 6.2), (32.8, top - 11.5, -30, 6.6)):
+    leaves = (((20.2, top - 9.5, 25, 6.2), (32.8, top - 11.5, -30, 6.6)) if mood == "happy" else
+              ((21.2, top - 6.0, -38, 6.2), (32.6, top - 7.6, 36, 6.6)))      # drooping
+    for lx, ly, ang, rx in leaves:
         pen.shape([blob(lx, ly, rx, 3.1, ang, ((2, 0.08, 0.0),))],
                   pen.linear(lx, ly - 3, (150, 220, 96), lx, ly + 3, (84, 160, 58)), OUTLINE, 1.3)
         pen.stroke([[(lx - rx * 0.6 * math.cos(math.radians(ang)), ly - rx * 0.6 * math.sin(math.radians(ang))),
@@ -719,11 +721,12 @@ def potemaru(pen, step=0, mood="happy", limbs=True):
         pen.shape([arc(25.5, fy + 7.2, 4.6, 4.2, 0, 180)], (150, 52, 50), OUTLINE, 0.9)
         pen.shape([ellipse(25.5, fy + 9.9, 2.4, 1.3)], (236, 120, 120))
     else:
-        for x in (18.2, 32.8):
-            pen.stroke([arc(x, fy + 1.5, 3.2, 2.4, 200, 340)], 1.3, EYE)
+        for x, side in ((18.2, -1), (32.8, 1)):
+            eye(pen, x, fy + 1.0, 2.7, 3.3)
+            pen.stroke([[(x + side * 4.0, fy - 4.0), (x - side * 2.6, fy - 6.8)]], 1.4, EYE)
         pen.stroke([[(21.5, fy + 10), (23.5, fy + 8.6), (25.5, fy + 10), (27.5, fy + 8.6), (29.5, fy + 10)]],
                    1.2, EYE)
-        pen.shape([blob(36.5, fy + 6, 1.6, 2.6, 0, ((1, 0.25, 3.14),))], (120, 200, 250), (70, 120, 170), 0.6)
+        pen.shape([blob(35.6, fy + 7.2, 1.6, 2.6, 0, ((1, 0.25, 3.14),))], (130, 206, 250), (70, 120, 170), 0.6)
     for x in (12.5, 38.5):
         pen.glow([ellipse(x, fy + 7.0, 3.8, 2.3)], CHEEK, 0.6, 0.75)
 

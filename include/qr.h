@@ -140,6 +140,29 @@ int MakeColor(int red, int green, int blue);
 int SplitColor(int colour, int* red, int* green, int* blue);
 
 // ---------------------------------------------------------------------------------------------
+// Text, drawn with the default font
+
+// The default font's size (-1: 16) and type (-1: 0; 3 is anti-aliased with an edge).
+int SetDefaultFontSize(int size);
+int SetDefaultFontType(int type);
+// Draws text with the default font at (x, y) in colour (MakeColor), edged with edgeColour.
+int DrawTextLine(int x, int y, const char* text, int colour, int edgeColour);
+// Formats printf-style (at most 2048 bytes) and draws it with a black edge.
+int DrawTextFormat(int x, int y, int colour, const char* format, ...) __attribute__((format(printf, 4, 5)));
+
+// ---------------------------------------------------------------------------------------------
+// Sound
+
+// Loads a sound file (WAVE, MP3, Ogg Vorbis) that can play bufferCount times at once (at most
+// 10). shareWith: -1. -1 when it cannot be loaded or there is no sound device.
+int LoadSoundFile(const char* path, int bufferCount, int shareWith);
+// playType 1 plays once in the background, 3 loops; restart 1 starts from the beginning.
+int PlaySoundHandle(int handle, int playType, int restart);
+int StopSoundHandle(int handle);
+// Volume 0-255 (note: the volume comes first).
+int SetSoundVolume(int volume, int handle);
+
+// ---------------------------------------------------------------------------------------------
 // Time and random numbers
 
 // Milliseconds from an arbitrary start, never negative, wrapping to 0 after 2^31.

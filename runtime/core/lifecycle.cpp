@@ -8,6 +8,7 @@
 #include "core/call_guard.h"
 #include "core/log.h"
 #include "core/main_window.h"
+#include "core/runtime_observer.h"
 #include "core/timing.h"
 #include "file/stream_functions.h"
 #include "graphics/draw_settings.h"
@@ -129,6 +130,7 @@ int RuntimeInit() {
   qr::core::EnterRuntimeCall();
   int result = qr::core::RunStart();
   qr::core::LeaveRuntimeCall();
+  if (result == 0) qr::core::NotifyRuntimeObserver(qr::core::RuntimeEvent::Started);
   return result;
 }
 

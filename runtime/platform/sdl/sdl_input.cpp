@@ -9,6 +9,7 @@
 
 #include "platform/encoding.h"
 #include "platform/sdl/sdl_key_tables.h"
+#include "platform/sdl/x11_pointer.h"
 
 namespace qr::platform {
 
@@ -34,8 +35,17 @@ bool JapaneseLayout() {
 // SDL's mouse buttons, left, middle, right, X1, X2, ..., as the bytes left, right, middle, ...
 uint32_t MouseButtonMask() {
   uint32_t mask = SDL_GetMouseState(nullptr, nullptr);
-  if (VideoUp()) mask |= SDL_GetGlobalMouseState(nullptr, nullptr);
-  return mask;
+  if (!VideoUp()) return mask;
+  int x = 0, y = 0;
+  uint32_t pointer = 0;
+  if (x11::QueryPointer(x, y, pointer)) return mask | pointer;
+  return mask | SDL_GetGlobalMouseState(nullptr, nullptr);
+}
+
+// Where the pointer is on the desktop.
+void PointerPosition(int& x, int& y) {
+  uint32_t buttons = 0;
+  if (!x11::QueryPointer(x, y, buttons)) SDL_GetGlobalMouseState(&x, &y);
 }
 int ButtonByteFor(int sdlButton) {
   switch (sdlButton) {
@@ -143,7 +153,7 @@ class SdlMouse final : public MouseDevice, DeviceCore {
   }
   bool Acquire() override {
     if (!CoreAcquire()) return false;
-    if (VideoUp()) SDL_GetGlobalMouseState(&lastX_, &lastY_);
+    if (VideoUp()) PointerPosition(lastX_, lastY_);
     return true;
   }
   void Unacquire() override { acquired_ = false; }
@@ -158,7 +168,7 @@ class SdlMouse final : public MouseDevice, DeviceCore {
     state = MouseState{};
     if (VideoUp()) {
       int x = 0, y = 0;
-      SDL_GetGlobalMouseState(&x, &y);
+      PointerPosition(x, y);
       state.x = x - lastX_;
       state.y = y - lastY_;
       lastX_ = x;

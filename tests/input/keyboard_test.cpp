@@ -315,6 +315,16 @@ TEST_F(KeyboardTest, ActivationChangesAcquireTheKeyboardAgain) {
   EXPECT_TRUE(host.input.keyboard.acquired);
 }
 
+TEST_F(KeyboardTest, FullScreenLeavesTheDevicesAloneWhenItGoesInactive) {
+  ChangeWindowMode(0);
+  ASSERT_EQ(RuntimeInit(), 0);
+  int calls = host.input.keyboard.acquireCalls;
+  qr::core::HandleWindowMessage({qr::platform::MessageKind::Activate, 0, 0});
+  EXPECT_EQ(host.input.keyboard.acquireCalls, calls);
+  qr::core::HandleWindowMessage({qr::platform::MessageKind::Activate, 1, 0});
+  EXPECT_EQ(host.input.keyboard.acquireCalls, calls + 1);
+}
+
 TEST_F(KeyboardTest, EndInputReleasesEverythingOnceAndTwiceIsHarmless) {
   host.input.AddJoystick("pad");
   Start();

@@ -2,7 +2,7 @@
 # The real keyboard and mouse through the runtime, in an X window: xdotool moves the pointer,
 # clicks and presses keys, and the probe prints what the runtime reads; SetMousePosition moves
 # the real pointer, which xdotool reads back. Runs once with the device interface and once on
-# the plain path. Usage: input.sh BUILD_DIR
+# the plain path. Last, the hello example must end on Escape. Usage: input.sh BUILD_DIR
 set -euo pipefail
 probe="$(realpath "$1")/tests/x11_input_probe"
 work=$(mktemp -d)
@@ -97,3 +97,21 @@ run() {
 
 run devices 28
 run plain 28,156
+
+# The hello example ends on Escape.
+mode=hello
+(cd "$work" && exec "$(dirname "$probe")/../examples/hello/hello" > "$work/out" 2>&1) &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^hello$' | head -n 1)
+xdotool windowfocus --sync "$window" || true
+xdotool mousemove --window "$window" 10 10
+xdotool keydown Escape
+for _ in $(seq 100); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+xdotool keyup Escape
+kill -0 "$pid" 2>/dev/null && fail "hello still runs after Escape"
+wait "$pid" || fail "hello ended with $?"
+pid=""
+echo "ok (hello)"

@@ -11,6 +11,7 @@
 #include "core/timing.h"
 #include "file/stream_functions.h"
 #include "graphics/screen_settings.h"
+#include "input/input_state.h"
 #include "platform/platform.h"
 #include "qr.h"
 
@@ -41,6 +42,7 @@ void TeardownCore() {
   if (!life.started) return;
   WindowState& w = MainWindow();
   w.endState = 1;
+  input::EndInput();
   EndWindow();
   if (life.comStarted) {
     WriteLog("ＣＯＭを終了... 完了\n");
@@ -101,6 +103,7 @@ int RunStart() {
   life.comStarted = 1;
 
   if (RunWindowStep() == -1) return FailStart();
+  if (!w.settings.withoutInput && input::InitInput() == -1) return FailStart();
 
   WriteLog("文字コードバッファの初期化を行います... ");
   WriteLog("完了しました\n");

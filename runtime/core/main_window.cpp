@@ -9,6 +9,7 @@
 #include "core/random.h"
 #include "core/timing.h"
 #include "graphics/screen_settings.h"
+#include "input/input_state.h"
 #include "platform/encoding.h"
 #include "platform/icon.h"
 #include "platform/platform.h"
@@ -150,10 +151,13 @@ void OnActivate(bool active, bool minimised) {
   if (w.creating) return;
   (void)minimised;
   w.active = active ? 1 : 0;
+  // Input devices follow the activation; a full-screen window that goes inactive leaves them.
+  if (active || w.settings.windowed) input::ReacquireInputDevices();
   if (!active && w.cursorClipped) {
     Host().window->ClipCursor(nullptr);
     w.cursorClipped = 0;
   }
+  input::RefreshPadEffects();
 }
 
 void OnDisplayChange(const Message& message) {

@@ -2,6 +2,7 @@
 
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_system.h"
+#include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_window.h"
 
 namespace qr::platform {
@@ -11,11 +12,13 @@ struct RealPlatform {
   LinuxClock clock;
   LinuxSystem system;
   SdlWindow window{clock};
+  SdlInput input;
   Platform platform;
   RealPlatform() {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
+    platform.input = &input;
   }
 };
 

@@ -13,6 +13,7 @@
 #include "file/archive_layer.h"
 #include "file/stream_functions.h"
 #include "graphics/screen_settings.h"
+#include "input/input_state.h"
 #include "platform/encoding.h"
 #include "qr.h"
 
@@ -26,6 +27,7 @@ void ResetRuntimeSettings() {
   qr::core::Log() = qr::core::LogState{};
   qr::core::Memory() = qr::core::MemorySettings{};
   qr::graphics::Screen() = qr::graphics::ScreenSettings{};
+  qr::input::Input() = qr::input::InputState{};
   qr::core::ClearFixedSeed();
   qr::file::FileLayerSettings() = qr::file::FileSettings{};
   qr::file::InstallArchiveLayer(nullptr);
@@ -43,6 +45,7 @@ void HeadlessRuntimeTest::SetUp() {
 
 void HeadlessRuntimeTest::TearDown() {
   RuntimeEnd();
+  qr::input::EndInput();  // input started without the runtime holds devices of this host
   qr::platform::Install(nullptr);
   ResetRuntimeSettings();
   std::error_code ignored;

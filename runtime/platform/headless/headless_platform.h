@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/headless/headless_clock.h"
+#include "platform/headless/headless_input.h"
 #include "platform/headless/headless_system.h"
 #include "platform/headless/headless_window.h"
 #include "platform/platform.h"
@@ -12,12 +13,14 @@ struct HeadlessPlatform {
   HeadlessClock clock;
   HeadlessSystem system;
   HeadlessWindow window{clock};
+  HeadlessInput input;
   Platform platform;
 
   HeadlessPlatform() {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
+    platform.input = &input;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

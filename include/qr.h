@@ -189,3 +189,20 @@ void FreeMemory(void* memory);  // null is ignored
 int CheckMemory();
 // Writes every live block to the log. Returns 0.
 int DumpMemory();
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard and mouse
+
+// 1 while the key is down, else 0. Key codes are the keyboard's scan-code numbers: 1 Escape,
+// 0x1C Return, 0x39 Space, 0xC8 Up, 0xD0 Down, 0xCB Left, 0xCD Right, 0x2A left Shift, and so on;
+// codes outside 0..255 read as 0. The keyboard is read at most once per millisecond (more often
+// when a key changed). Waits while the window is inactive; the first call after start-up without
+// input, or after input was shut down, starts input and returns 0 without reading the key.
+int IsKeyPressed(int keyCode);
+// The mouse buttons held: bit 0 left, bit 1 right, bit 2 middle, bits 3..7 further buttons.
+int GetMouseButtons();
+// The cursor in draw-screen coordinates (window mode: relative to the client area and divided
+// by the window's scale factor; not clamped). Either pointer may be null. Returns 0.
+int GetMousePosition(int* x, int* y);
+// Moves the cursor to a point of the draw screen, clamped to 0..width and 0..height. Returns 0.
+int SetMousePosition(int x, int y);

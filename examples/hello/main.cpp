@@ -1,4 +1,5 @@
-// The smallest program on the runtime: a window titled "hello" that runs until it is closed.
+// The smallest program on the runtime: a window titled "hello" that runs until it is closed or
+// Escape is pressed.
 // Copy this to start a game: make settings, start, loop on PumpMessages, end.
 #include "qr.h"
 
@@ -11,7 +12,7 @@ int main() {
   if (RuntimeInit() == -1) return 1;
 
   int frameMark = GetMillisecondCount();
-  while (PumpMessages() == 0) {
+  while (PumpMessages() == 0 && !IsKeyPressed(1)) {  // closing the window or Escape ends it
     // A game draws its frame here, then sleeps out what is left of its 16 ms.
     int wait = 16 - (GetMillisecondCount() - frameMark);
     if (wait > 0) SleepMilliseconds(wait);

@@ -14,6 +14,7 @@
 #include "graphics/draw_settings.h"
 #include "graphics/graphics_device.h"
 #include "graphics/screen_settings.h"
+#include "input/input_state.h"
 #include "platform/platform.h"
 #include "qr.h"
 
@@ -45,6 +46,7 @@ void TeardownCore() {
   WindowState& w = MainWindow();
   w.endState = 1;
   graphics::EndGraphics();
+  input::EndInput();
   EndWindow();
   if (life.comStarted) {
     WriteLog("ＣＯＭを終了... 完了\n");
@@ -105,6 +107,7 @@ int RunStart() {
   life.comStarted = 1;
 
   if (RunWindowStep() == -1) return FailStart();
+  if (!w.settings.withoutInput && input::InitInput() == -1) return FailStart();
   if (!w.settings.withoutGraphics && graphics::InitGraphics() < 0) return FailStart();
 
   WriteLog("文字コードバッファの初期化を行います... ");

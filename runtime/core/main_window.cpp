@@ -12,6 +12,7 @@
 #include "graphics/draw_state.h"
 #include "graphics/graphics_device.h"
 #include "graphics/screen_settings.h"
+#include "input/input_state.h"
 #include "platform/encoding.h"
 #include "platform/icon.h"
 #include "platform/platform.h"
@@ -164,10 +165,13 @@ void OnActivate(bool active, bool minimised) {
       graphics::RecreateGraphicsDevice();
     }
   }
+  // Input devices follow the activation; a full-screen window that goes inactive leaves them.
+  if (active || w.settings.windowed) input::ReacquireInputDevices();
   if (!active && w.cursorClipped) {
     Host().window->ClipCursor(nullptr);
     w.cursorClipped = 0;
   }
+  input::RefreshPadEffects();
 }
 
 void OnDisplayChange(const Message& message) {

@@ -3,6 +3,7 @@
 #include "platform/gpu/cpu_device.h"
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_system.h"
+#include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_window.h"
 
 namespace qr::platform {
@@ -13,12 +14,14 @@ struct RealPlatform {
   LinuxSystem system;
   SdlWindow window{clock};
   gpu::CpuGraphicsDevice graphics{window};
+  SdlInput input;
   Platform platform;
   RealPlatform() {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
     platform.graphics = &graphics;
+    platform.input = &input;
   }
 };
 

@@ -37,6 +37,14 @@ const std::vector<std::string> kStartLines = {
     "ウインドウモード起動用のウインドウを作成します",
     "ウインドウの作成に成功しました",
     "ＩＭＥを無効にしました",
+    "DirectInput関係初期化処理",
+    "\tDirectInput7 の取得中... 成功",
+    "\t\t引き続き初期化処理... 初期化成功",
+    "\tジョイパッドの初期化... ",
+    "\tジョイパッドの初期化は正常に終了しました",
+    "\tマウスデバイスの初期化... 初期化成功",
+    "\tキーボードデバイスの初期化... 初期化成功",
+    "DirectInput 関連の初期化は正常に終了しました",
     "DirectDraw オブジェクトの取得を行います....  成功",
     "引き続き初期化処理... 初期化に成功しました",
     "IDirect3D9 オブジェクトを取得します.... 成功",
@@ -89,7 +97,7 @@ TEST_F(Lifecycle, EndWritesCloseLinesAndAnEmptyDump) {
   std::vector<std::string> lines = LogLines();
   std::vector<std::string> tail(lines.begin() + long(startLines), lines.end());
   const std::vector<std::string> expected = {
-      "ウインドウを閉じようとしています", "ウインドウが破棄されようとしています",
+      "DirectInput 関連の終了処理... 完了", "ウインドウを閉じようとしています", "ウインドウが破棄されようとしています",
       "ソフトを終了する準備が整いました", "ＣＯＭを終了... 完了", "",
       "Alloc memory dump", "\tTotal size:0(0.000kb)  Alloc num:0", ""};
   EXPECT_EQ(tail, expected);

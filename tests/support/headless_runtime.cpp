@@ -15,6 +15,7 @@
 #include "graphics/draw_settings.h"
 #include "graphics/graphics_device.h"
 #include "graphics/screen_settings.h"
+#include "input/input_state.h"
 #include "platform/encoding.h"
 #include "qr.h"
 
@@ -30,6 +31,7 @@ void ResetRuntimeSettings() {
   qr::graphics::Screen() = qr::graphics::ScreenSettings{};
   qr::graphics::Device() = qr::graphics::GraphicsDevice{};
   qr::graphics::ResetDrawSettings();
+  qr::input::Input() = qr::input::InputState{};
   qr::core::ClearFixedSeed();
   qr::file::FileLayerSettings() = qr::file::FileSettings{};
   qr::file::InstallArchiveLayer(nullptr);
@@ -47,6 +49,7 @@ void HeadlessRuntimeTest::SetUp() {
 
 void HeadlessRuntimeTest::TearDown() {
   RuntimeEnd();
+  qr::input::EndInput();  // input started without the runtime holds devices of this host
   qr::platform::Install(nullptr);
   ResetRuntimeSettings();
   std::error_code ignored;

@@ -3,6 +3,7 @@
 
 #include "platform/gpu/cpu_device.h"
 #include "platform/headless/headless_clock.h"
+#include "platform/headless/headless_input.h"
 #include "platform/headless/headless_system.h"
 #include "platform/headless/headless_window.h"
 #include "platform/platform.h"
@@ -14,6 +15,7 @@ struct HeadlessPlatform {
   HeadlessSystem system;
   HeadlessWindow window{clock};
   gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
+  HeadlessInput input;
   Platform platform;
 
   HeadlessPlatform() {
@@ -21,6 +23,7 @@ struct HeadlessPlatform {
     platform.clock = &clock;
     platform.system = &system;
     platform.graphics = &graphics;
+    platform.input = &input;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/sdl/x11_pointer.h"
+
 namespace qr::platform {
 
 SdlWindow::~SdlWindow() {
@@ -200,6 +202,8 @@ void SdlWindow::SetCursorShape(bool arrow) {
 bool SdlWindow::CursorPosition(int& x, int& y) {
   if (!EnsureVideo()) return false;
   SDL_PumpEvents();
+  uint32_t buttons = 0;
+  if (x11::QueryPointer(x, y, buttons)) return true;
   SDL_GetGlobalMouseState(&x, &y);
   return true;
 }

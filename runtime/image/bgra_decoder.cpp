@@ -13,6 +13,7 @@ using input::U32;
 
 constexpr uint32_t kDepth8 = 0x08080808u;
 constexpr uint32_t kDepth16 = 0x10101010u;
+constexpr int64_t kMaxSide = 1 << 24;  // keeps the size products far from overflow
 
 }  // namespace
 
@@ -23,7 +24,7 @@ int DecodeBgra(const file::StreamReader& reader, BaseImage* image) {
   const uint32_t depth = U32(h + 4);
   const int64_t width = int32_t(U32(h + 8)), height = int32_t(U32(h + 12));
   if (depth != kDepth8 && depth != kDepth16) return -1;
-  if (width <= 0 || height <= 0) return -1;
+  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) return -1;
   const int64_t pitch = width * 4;
   const int64_t fileRow = depth == kDepth8 ? pitch : width * 8;
   // The rows must all be there before anything is allocated for them.

@@ -13,6 +13,9 @@
 namespace qr::image {
 namespace {
 
+// Far beyond any real picture, and small enough that no size product overflows.
+constexpr png_uint_32 kMaxSide = 1u << 24;
+
 struct PngInput {
   const file::StreamReader* reader;
   int64_t end;  // offset of the end of the data
@@ -83,7 +86,7 @@ int Decode(PngState& s, const file::StreamReader& reader, BaseImage* image) {
 
   const size_t rowBytes = png_get_rowbytes(s.png, s.info);
   const int channels = png_get_channels(s.png, s.info);
-  if (width > 0x7FFFFFFF / 4 || height > 0x7FFFFFFF ||
+  if (width > kMaxSide || height > kMaxSide ||
       !PlausibleSize(width, height, bitDepth, fileChannels, rowBytes, in.end - start))
     return -1;
 
@@ -142,7 +145,7 @@ int DecodePng(const file::StreamReader& reader, BaseImage* image) {
     Release(s, false);
     return -1;
   }
-  png_set_user_limits(s.png, 0x7FFFFFFF / 4, 0x7FFFFFFF);
+  png_set_user_limits(s.png, kMaxSide, kMaxSide);
   int result = Decode(s, reader, image);
   Release(s, result == 0);
   if (result != 0) std::memset(static_cast<void*>(image), 0, sizeof *image);

@@ -5,11 +5,6 @@
 #include "image/image_decoders.h"
 #include "qr.h"
 
-// The file layer defines this; until it is linked in, loading from a path fails.
-namespace qr::file {
-bool OpenFileReader(const char* path, StreamReader& reader) __attribute__((weak));
-}
-
 namespace qr::image {
 namespace {
 
@@ -21,7 +16,7 @@ static_assert(sizeof(DibInfo) <= kDibBlockBytes);
 bool OpenReader(const char* path, const void* memory, size_t size, int fromMemory,
                 file::StreamReader& reader) {
   if (fromMemory) return memory && file::OpenMemoryReader(memory, size, reader);
-  return path && file::OpenFileReader && file::OpenFileReader(path, reader);
+  return path && file::OpenFileReader(path, reader);
 }
 
 // Replaces the pixel block with a mirrored copy.

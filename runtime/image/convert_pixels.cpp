@@ -439,7 +439,8 @@ int ConvertPixels(const PixelConversion& c) {
   if (src.compression != 0 || dst.compression != 0 || !ValidBytes(src.pixelBytes) ||
       !ValidBytes(dst.pixelBytes))
     return -1;
-  const bool alphaPicture = c.alphaPixels && c.alphaFormat && ValidBytes(c.alphaFormat->pixelBytes);
+  const bool alphaPicture = c.alphaPixels && c.alphaFormat && c.alphaFormat->compression == 0 &&
+                            ValidBytes(c.alphaFormat->pixelBytes);
 
   // Flags first: a picture's own alpha (or its alpha picture) wins over the key colour.
   const bool alphaInUse = dst.alphaWidth != 0 && (src.alphaWidth != 0 || alphaPicture);

@@ -487,7 +487,9 @@ int ConvertPixels(const PixelConversion& c) {
 
   Plan p;
   auto channel = [](Channel& ch, uint32_t mask, int shift, int from, int to, int destShift) {
-    ch.mask = mask;
+    // Only the run of bits the width describes: a mask with gaps cannot give a value wider
+    // than its width (and so cannot index past a conversion table).
+    ch.mask = from >= 32 ? mask : mask & (MaxOf(from) << shift);
     ch.shift = shift;
     ch.from = from;
     ch.to = to;

@@ -102,6 +102,13 @@ int DecodeDds(const file::StreamReader& reader, BaseImage* image) {
     const bool rgb = (pixelFlags & kPixelRgb) != 0;
     if (rgb && !(pixelFlags & kPixelAlpha)) return -1;
     if (!ValidBits(bitCount)) return -1;
+    // Each mask one run of bits inside the pixel, and no two sharing a bit.
+    uint32_t seen = 0;
+    for (uint32_t mask : masks) {
+      uint32_t low = mask ? mask & (~mask + 1) : 0;
+      if ((mask & seen) || (mask && ((mask + low) & mask)) || (bitCount < 32 && mask >> bitCount)) return -1;
+      seen |= mask;
+    }
     MakeFormatFromMasks(&format, int(bitCount), masks[0], masks[1], masks[2], masks[3]);
     bits = int(bitCount);
   }

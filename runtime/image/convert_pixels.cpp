@@ -5,6 +5,9 @@
 // palette sources through a 256-entry table, and 8-bit channels that stay where they are.
 #include <algorithm>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "image/base_image.h"
 
@@ -193,31 +196,134 @@ void ConvertGeneral(const Plan& p, const Geometry& g, const ColorFormat& alphaFo
   }
 }
 
-// Red, green and blue keep their 8-bit places; only the alpha and spare bits change.
-template <int SB>
-void ConvertSamePlaces(const Plan& p, const Geometry& g) {
-  const uint32_t rgb = p.sourceRgbMask, spare = p.destSpare, full = p.fullAlpha << p.alpha.destShift;
-  const uint32_t key = p.keyRgb;
+// Conversions where every channel keeps or drops bits: each is a mask and two shifts, with no
+// per-pixel branches, so that the compiler can vectorise the rows.
+struct ShiftChannel {
+  uint32_t mask = 0;
+  int right = 0, left = 0;
+};
+
+struct ShiftPlan {
+  ShiftChannel channels[4];  // red, green, blue, alpha (alpha unused when it is constant or keyed)
+  uint32_t constant = 0;     // spare bits and a constant alpha
+  uint32_t rgbMask = 0, key = 0, keyedAlpha = 0;
+};
+
+template <int SB, int DB, bool Keyed>
+void ShiftRows(const ShiftPlan& plan, const Geometry& g) {
+  // Locals, not the plan: byte stores could alias it and force a reload for every pixel.
+  const uint32_t m0 = plan.channels[0].mask, m1 = plan.channels[1].mask;
+  const uint32_t m2 = plan.channels[2].mask, m3 = plan.channels[3].mask;
+  const int r0 = plan.channels[0].right, r1 = plan.channels[1].right;
+  const int r2 = plan.channels[2].right, r3 = plan.channels[3].right;
+  const int l0 = plan.channels[0].left, l1 = plan.channels[1].left;
+  const int l2 = plan.channels[2].left, l3 = plan.channels[3].left;
+  const uint32_t constant = plan.constant, rgbMask = plan.rgbMask, key = plan.key;
+  const uint32_t keyed = plan.keyedAlpha;
+  // Channels that stay where they are need only their mask.
+  const bool inPlace = r0 == l0 && r1 == l1 && r2 == l2 && r3 == l3;
+  const uint32_t placeMask = m0 | m1 | m2 | m3;
+  auto compose = [=](uint32_t v) {
+    uint32_t o;
+    if (inPlace)
+      o = constant | (v & placeMask);
+    else
+      o = constant | ((v & m0) >> r0) << l0 | ((v & m1) >> r1) << l1 | ((v & m2) >> r2) << l2 |
+          ((v & m3) >> r3) << l3;
+    if constexpr (Keyed) o |= (v & rgbMask) != key ? keyed : 0u;
+    return o;
+  };
+  const int w = g.width;
   for (int y = 0; y < g.height; ++y) {
-    const unsigned char* s = g.source + y * g.sourcePitch;
-    unsigned char* d = g.dest + y * g.destPitch;
-    if (p.alphaFrom == AlphaFrom::Key && !g.mirror) {
-      for (int x = 0; x < g.width; ++x) {
-        uint32_t c = Load<SB>(s + x * SB) & rgb;
-        Store<4>(d + x * 4, c | spare | (c == key ? 0 : full));
-      }
-    } else if (p.alphaFrom != AlphaFrom::Key && !g.mirror) {
-      uint32_t add = spare | (p.alphaFrom == AlphaFrom::Full ? full : 0);
-      for (int x = 0; x < g.width; ++x) Store<4>(d + x * 4, (Load<SB>(s + x * SB) & rgb) | add);
-    } else {
-      for (int x = 0; x < g.width; ++x) {
-        uint32_t c = Load<SB>(s + x * SB) & rgb;
-        uint32_t a = p.alphaFrom == AlphaFrom::Key ? (c == key ? 0 : full)
-                     : p.alphaFrom == AlphaFrom::Full ? full : 0;
-        Store<4>(d + DestColumn(g, x) * 4, c | spare | a);
-      }
+    const unsigned char* __restrict s = g.source + y * g.sourcePitch;
+    unsigned char* __restrict d = g.dest + y * g.destPitch;
+    if (g.mirror) {
+      for (int x = 0; x < w; ++x) Store<DB>(d + (w - 1 - x) * DB, compose(Load<SB>(s + x * SB)));
+      continue;
     }
+    int x = 0;
+    if constexpr (SB == 3) {
+      // Four pixels from three words; then four-byte loads while a fourth byte exists in the
+      // row; the last pixel on its own.
+      if (inPlace) {
+        auto place = [=](uint32_t v) {
+          v &= 0xFFFFFFu;
+          return constant | (v & placeMask) | (Keyed && (v & rgbMask) != key ? keyed : 0u);
+        };
+#ifdef __SSE2__
+        if constexpr (DB == 4) {
+          // Two 8-byte loads hold four pixels; 32-bit lanes are formed by shifts and unpacking.
+          const __m128i vPlace = _mm_set1_epi32(int(placeMask & 0xFFFFFFu));
+          const __m128i vConstant = _mm_set1_epi32(int(constant));
+          const __m128i vRgb = _mm_set1_epi32(int(rgbMask & 0xFFFFFFu));
+          const __m128i vKey = _mm_set1_epi32(int(key));
+          const __m128i vKeyed = _mm_set1_epi32(int(keyed));
+          for (; x + 4 <= w; x += 4) {
+            __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + x * 3));
+            __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + x * 3 + 4));
+            b = _mm_srli_epi64(b, 16);  // pixels 2 and 3 start at byte 6
+            __m128i ab = _mm_unpacklo_epi32(a, _mm_srli_epi64(a, 24));
+            __m128i cd = _mm_unpacklo_epi32(b, _mm_srli_epi64(b, 24));
+            __m128i v = _mm_unpacklo_epi64(ab, cd);
+            __m128i o = _mm_or_si128(vConstant, _mm_and_si128(v, vPlace));
+            if constexpr (Keyed) {
+              __m128i isKey = _mm_cmpeq_epi32(_mm_and_si128(v, vRgb), vKey);
+              o = _mm_or_si128(o, _mm_andnot_si128(isKey, vKeyed));
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x * 4), o);
+          }
+        }
+#endif
+        for (; x + 4 <= w; x += 4) {
+          uint32_t a = Load<4>(s + x * 3), b = Load<4>(s + x * 3 + 4), c = Load<4>(s + x * 3 + 8);
+          Store<DB>(d + x * DB, place(a));
+          Store<DB>(d + (x + 1) * DB, place(a >> 24 | b << 8));
+          Store<DB>(d + (x + 2) * DB, place(b >> 16 | c << 16));
+          Store<DB>(d + (x + 3) * DB, place(c >> 8));
+        }
+        for (; x + 1 < w; ++x) Store<DB>(d + x * DB, place(Load<4>(s + x * 3)));
+      } else
+        for (; x + 1 < w; ++x) Store<DB>(d + x * DB, compose(Load<4>(s + x * 3)));
+    } else {
+      if (inPlace)
+        for (; x < w; ++x) {
+          uint32_t v = Load<SB>(s + x * SB);
+          Store<DB>(d + x * DB, constant | (v & placeMask) | (Keyed && (v & rgbMask) != key ? keyed : 0u));
+        }
+    }
+    for (; x < w; ++x) Store<DB>(d + x * DB, compose(Load<SB>(s + x * SB)));
   }
+}
+
+template <int SB, bool Keyed>
+void ShiftDispatchDest(const ShiftPlan& k, const Geometry& g, int destBytes) {
+  switch (destBytes) {
+    case 2: ShiftRows<SB, 2, Keyed>(k, g); break;
+    case 3: ShiftRows<SB, 3, Keyed>(k, g); break;
+    default: ShiftRows<SB, 4, Keyed>(k, g); break;
+  }
+}
+
+template <bool Keyed>
+void ShiftDispatch(const ShiftPlan& k, const Geometry& g, int sourceBytes, int destBytes) {
+  switch (sourceBytes) {
+    case 2: ShiftDispatchDest<2, Keyed>(k, g, destBytes); break;
+    case 3: ShiftDispatchDest<3, Keyed>(k, g, destBytes); break;
+    default: ShiftDispatchDest<4, Keyed>(k, g, destBytes); break;
+  }
+}
+
+// The shift form of a channel that keeps or drops bits; false when it would have to widen.
+bool ShiftFor(const Channel& c, ShiftChannel* out) {
+  *out = ShiftChannel{};
+  if (c.to == 0 || c.from == 0) return true;  // absent on one side: contributes 0
+  if (c.from < c.to) return false;
+  int low = c.shift + (c.from - c.to);
+  if (low >= 32) return true;
+  out->mask = c.mask & (0xFFFFFFFFu << low);
+  out->right = low;
+  out->left = c.destShift;
+  return true;
 }
 
 // Palette sources without dithering or an alpha picture: every entry is converted once.
@@ -227,8 +333,29 @@ void ConvertThroughTable(const Plan& p, const Geometry& g) {
   DitherState unused;
   for (int i = 0; i < 256; ++i) table[i] = ComposePixel(p, p.paletteWords[i], 0, 0, 0, unused);
   for (int y = 0; y < g.height; ++y) {
-    const unsigned char* s = g.source + y * g.sourcePitch;
-    unsigned char* d = g.dest + y * g.destPitch;
+    const unsigned char* __restrict s = g.source + y * g.sourcePitch;
+    unsigned char* __restrict d = g.dest + y * g.destPitch;
+    if (!p.skipKey && !g.mirror) {
+      int x = 0;
+      if constexpr (DB == 4) {
+        for (; x + 8 <= g.width; x += 8) {
+          uint64_t eight;
+          std::memcpy(&eight, s + x, 8);
+          uint32_t out[8];
+          for (int i = 0; i < 8; ++i) out[i] = table[eight >> (8 * i) & 0xFF];
+          std::memcpy(d + x * 4, out, sizeof out);
+        }
+      }
+      for (; x + 4 <= g.width; x += 4) {
+        uint32_t four = Load<4>(s + x);
+        Store<DB>(d + x * DB, table[four & 0xFF]);
+        Store<DB>(d + (x + 1) * DB, table[four >> 8 & 0xFF]);
+        Store<DB>(d + (x + 2) * DB, table[four >> 16 & 0xFF]);
+        Store<DB>(d + (x + 3) * DB, table[four >> 24]);
+      }
+      for (; x < g.width; ++x) Store<DB>(d + x * DB, table[s[x]]);
+      continue;
+    }
     for (int x = 0; x < g.width; ++x) {
       if (p.skipKey && s[x] == p.skipValue) continue;
       Store<DB>(d + DestColumn(g, x) * DB, table[s[x]]);
@@ -312,7 +439,8 @@ int ConvertPixels(const PixelConversion& c) {
   if (src.compression != 0 || dst.compression != 0 || !ValidBytes(src.pixelBytes) ||
       !ValidBytes(dst.pixelBytes))
     return -1;
-  const bool alphaPicture = c.alphaPixels && c.alphaFormat && ValidBytes(c.alphaFormat->pixelBytes);
+  const bool alphaPicture = c.alphaPixels && c.alphaFormat && c.alphaFormat->compression == 0 &&
+                            ValidBytes(c.alphaFormat->pixelBytes);
 
   // Flags first: a picture's own alpha (or its alpha picture) wins over the key colour.
   const bool alphaInUse = dst.alphaWidth != 0 && (src.alphaWidth != 0 || alphaPicture);
@@ -359,7 +487,9 @@ int ConvertPixels(const PixelConversion& c) {
 
   Plan p;
   auto channel = [](Channel& ch, uint32_t mask, int shift, int from, int to, int destShift) {
-    ch.mask = mask;
+    // Only the run of bits the width describes: a mask with gaps cannot give a value wider
+    // than its width (and so cannot index past a conversion table).
+    ch.mask = from >= 32 ? mask : mask & (MaxOf(from) << shift);
     ch.shift = shift;
     ch.from = from;
     ch.to = to;
@@ -428,16 +558,25 @@ int ConvertPixels(const PixelConversion& c) {
       default: ConvertThroughTable<4>(p, g); return 0;
     }
   }
-  bool samePlaces = dst.pixelBytes == 4 && !srcPalette && !p.dither && !p.black && !skipKey &&
-                    src.redWidth == 8 && src.greenWidth == 8 && src.blueWidth == 8 &&
-                    src.redMask == dst.redMask && src.greenMask == dst.greenMask &&
-                    src.blueMask == dst.blueMask &&
-                    (p.alphaFrom == AlphaFrom::None || p.alphaFrom == AlphaFrom::Full ||
-                     p.alphaFrom == AlphaFrom::Key);
-  if (samePlaces && (src.pixelBytes == 3 || src.pixelBytes == 4)) {
-    if (src.pixelBytes == 3) ConvertSamePlaces<3>(p, g);
-    else ConvertSamePlaces<4>(p, g);
-    return 0;
+  if (!srcPalette && !p.dither && !skipKey && p.alphaFrom != AlphaFrom::Picture) {
+    ShiftPlan k;
+    bool shiftable = true;
+    const Channel* values[4] = {&p.red, &p.green, &p.blue, &p.alpha};
+    int count = p.black ? 0 : 3;
+    for (int i = 0; i < count; ++i) shiftable = shiftable && ShiftFor(*values[i], &k.channels[i]);
+    if (p.alphaFrom == AlphaFrom::Source || p.alphaFrom == AlphaFrom::Red)
+      shiftable = shiftable && ShiftFor(p.alpha, &k.channels[3]);
+    if (shiftable) {
+      k.constant = p.destSpare | (p.alphaFrom == AlphaFrom::Full ? p.fullAlpha << p.alpha.destShift : 0u);
+      k.rgbMask = p.sourceRgbMask;
+      k.key = p.keyRgb;
+      k.keyedAlpha = p.fullAlpha << p.alpha.destShift;
+      if (p.alphaFrom == AlphaFrom::Key)
+        ShiftDispatch<true>(k, g, src.pixelBytes, dst.pixelBytes);
+      else
+        ShiftDispatch<false>(k, g, src.pixelBytes, dst.pixelBytes);
+      return 0;
+    }
   }
   static const ColorFormat kNoFormat{};
   const ColorFormat& alphaFormat = pictureUsed ? *c.alphaFormat : kNoFormat;

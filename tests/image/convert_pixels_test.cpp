@@ -253,6 +253,61 @@ TEST(ConvertPixels, CarriedErrorRunsOnAcrossRows) {
   EXPECT_EQ(dst.Word(2, 1), 1u);
 }
 
+// Wide rows take the unrolled and vector paths; every pixel must still follow the rule.
+TEST(ConvertPixels, WideRowsFollowThePerPixelRule) {
+  const int w = 37, h = 3;
+  uint32_t seed = 7;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+  ColorFormat pal{};
+  MakePaletteFormat(&pal);
+  for (auto& e : pal.palette)
+    for (auto& b : e) b = uint8_t(next() >> 24);
+  struct Case {
+    ColorFormat source, dest;
+    int keyToAlpha;
+    uint32_t (*expected)(uint32_t word, const ColorFormat& source);
+  } cases[] = {
+      {Format(MakeRgb24Format), Format(MakeArgb8Format), 1,
+       [](uint32_t v, const ColorFormat&) { return v == 0x123456 ? v : 0xFF000000u | v; }},
+      {Format(MakeRgb24Format), Format(MakeXrgb8Format), 0,
+       [](uint32_t v, const ColorFormat&) { return 0xFF000000u | v; }},
+      {Format(MakeXrgb8Format), Format(MakeArgb8Format), 1,
+       [](uint32_t v, const ColorFormat&) { return (v & 0xFFFFFF) == 0x123456 ? v & 0xFFFFFF : 0xFF000000u | v; }},
+      {Format(MakeRgb24Format), kRgb565, 0,
+       [](uint32_t v, const ColorFormat&) { return (v >> 8 & 0xF800) | (v >> 5 & 0x07E0) | (v >> 3 & 0x1F); }},
+      {Format(MakeArgb8Format), kArgb4444, 0,
+       [](uint32_t v, const ColorFormat&) {
+         return (v >> 16 & 0xF000) | (v >> 12 & 0x0F00) | (v >> 8 & 0x00F0) | (v >> 4 & 0x000F);
+       }},
+      {pal, Format(MakeArgb8Format), 0,
+       [](uint32_t v, const ColorFormat& f) { return 0xFF000000u | (PaletteWord(f, v) & 0xFFFFFF); }},
+  };
+  for (const Case& c : cases) {
+    OwnedImage src(c.source, w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) src.SetWord(x, y, (x + y) % 5 == 0 ? 0x123456 : next());
+    for (int mirror : {0, 1}) {
+      OwnedImage dst(c.dest, w + 2, h);
+      PixelConversion conversion = Whole(dst, src);
+      conversion.destX = 1;
+      conversion.keyToAlpha = c.keyToAlpha;
+      conversion.keyColor = 0x123456;
+      conversion.mirror = mirror;
+      ASSERT_EQ(ConvertPixels(conversion), 0);
+      uint32_t cut = c.source.pixelBytes == 4 ? 0xFFFFFFFFu : (1u << (8 * c.source.pixelBytes)) - 1;
+      for (int y = 0; y < h; ++y) {
+        EXPECT_EQ(dst.Word(0, y), 0u);
+        EXPECT_EQ(dst.Word(w + 1, y), 0u);
+        for (int x = 0; x < w; ++x) {
+          int out = 1 + (mirror ? w - 1 - x : x);
+          ASSERT_EQ(dst.Word(out, y), c.expected(src.Word(x, y) & cut, c.source))
+              << "pixel " << x << "," << y << " mirror " << mirror << " dest bits " << c.dest.colorBits;
+        }
+      }
+    }
+  }
+}
+
 TEST(ConvertPixels, EmptyRectangleFails) {
   OwnedImage src(Format(MakeRgb24Format), 2, 2);
   OwnedImage dst(Format(MakeRgb24Format), 2, 2);

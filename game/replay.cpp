@@ -131,7 +131,7 @@ ReplayResult RunReplay(const ReplayOptions& options) {
   }
   host->system.currentDirectory = std::filesystem::current_path().string();
   if (options.seeded) qr::core::SetFixedSeed(options.seed);
-  Run run{options, result, *host};
+  Run run{options, result, *host, 0, {}, {false, false}};
   qr::core::SetRuntimeObserver(&Run::Observe, &run);
   qr::platform::Install(&host->platform);
 

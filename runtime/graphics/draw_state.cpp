@@ -88,22 +88,23 @@ void SendSampler(int stage, SamplerState state, uint32_t value) {
   cached = value;
 }
 
-// One row of the blend table: 0 in a factor leaves it as it is.
+// One row of the blend table. Rows that keep their factors leave the device's as they are.
 struct BlendRow {
   BlendFactor source, destination;
   BlendOperation operation;
   int group;
+  bool keepFactors = false;
 };
-constexpr BlendFactor kKeep = BlendFactor(0);
+constexpr BlendRow kKeepFactors{BlendFactor::One, BlendFactor::Zero, BlendOperation::Add, 0, true};
 const BlendRow kBlendTable[13] = {
-    {kKeep, kKeep, BlendOperation::Add, 0},
+    kKeepFactors,
     {BlendFactor::SourceAlpha, BlendFactor::InverseSourceAlpha, BlendOperation::Add, 0},
     {BlendFactor::SourceAlpha, BlendFactor::One, BlendOperation::Add, 0},
     {BlendFactor::InverseDestinationColor, BlendFactor::Zero, BlendOperation::Add, 0},
     {BlendFactor::Zero, BlendFactor::SourceColor, BlendOperation::Add, 0},
     {BlendFactor::SourceAlpha, BlendFactor::One, BlendOperation::Add, 0},
-    {kKeep, kKeep, BlendOperation::Add, 0},
-    {kKeep, kKeep, BlendOperation::Add, 0},
+    kKeepFactors,
+    kKeepFactors,
     {BlendFactor::Zero, BlendFactor::One, BlendOperation::Add, 0},
     {BlendFactor::InverseDestinationColor, BlendFactor::Zero, BlendOperation::Add, 0},
     {BlendFactor::SourceAlpha, BlendFactor::InverseSourceAlpha, BlendOperation::Add, 2},
@@ -163,6 +164,7 @@ void ApplyBlendState() {
     if (c.alphaChannel) {
       row.source = BlendFactor::SourceAlpha;
       row.destination = BlendFactor::InverseSourceAlpha;
+      row.keepFactors = false;
       SendRender(RenderState::AlphaBlendEnable, 1);
     } else {
       SendRender(RenderState::AlphaBlendEnable, 0);
@@ -170,8 +172,10 @@ void ApplyBlendState() {
   } else {
     SendRender(RenderState::AlphaBlendEnable, 1);
   }
-  if (row.source != kKeep) SendRender(RenderState::SourceBlend, uint32_t(row.source));
-  if (row.destination != kKeep) SendRender(RenderState::DestinationBlend, uint32_t(row.destination));
+  if (!row.keepFactors) {
+    SendRender(RenderState::SourceBlend, uint32_t(row.source));
+    SendRender(RenderState::DestinationBlend, uint32_t(row.destination));
+  }
   if (d.blendOpSupported || row.operation == BlendOperation::Add)
     SendRender(RenderState::BlendOperation, uint32_t(row.operation));
   c.blendDirty = false;

@@ -21,14 +21,6 @@ int SpawnHeight() {
   return y >= -70 ? -70 : y;
 }
 
-// Strict on every side: an item whose left edge is the player's, or whose top is exactly 380,
-// passes through.
-bool Touches(int ix, int iy, int w, int h, int playerX) {
-  bool across = (ix < playerX && playerX < ix + w) || (ix > playerX && ix < playerX + kPlayerWidth);
-  bool down = (iy < kPlayerTop && kPlayerTop < iy + h) || (iy > kPlayerTop && iy < kPlayerBottom);
-  return across && down;
-}
-
 int ReadHighScore() {
   unsigned char bytes[4] = {0, 0, 0, 0};
   FILE* file = std::fopen("save.save", "rb");
@@ -54,6 +46,14 @@ void WriteHighScore(int score) {
 }
 
 }  // namespace
+
+bool potemaru::Touches(int ix, int iy, int w, int h, int playerX) {
+  bool across = (ix < playerX && playerX < ix + w) || (ix > playerX && ix < playerX + kPlayerWidth);
+  bool down = (iy < kPlayerTop && kPlayerTop < iy + h) || (iy > kPlayerTop && iy < kPlayerBottom);
+  return across && down;
+}
+
+using potemaru::Touches;
 
 int Potemaru() {
   SetScreenMode(640, 480, 16, 60);

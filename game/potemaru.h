@@ -3,3 +3,12 @@
 #pragma once
 
 int Potemaru();
+
+namespace potemaru {
+
+// Whether an item whose box has its top-left at (ix, iy) and size w x h touches the player at
+// playerX (the player is 51 x 84 with its top at 380). Every edge is strict: an item whose left
+// edge equals the player's, or whose top is exactly 380, passes through.
+bool Touches(int ix, int iy, int w, int h, int playerX);
+
+}  // namespace potemaru

@@ -107,6 +107,7 @@ DeviceResult CpuGraphicsDevice::CheckDepthStencilMatch(TextureFormat screenForma
 
 DeviceResult CpuGraphicsDevice::CreateDevice(const PresentParameters& parameters,
                                              VertexProcessing processing) {
+  pipelineDirty_ = true;
   ReleaseDevice();
   if (!settings.available || settings.failCreateDevice) return DeviceResult::Failed;
   if (processing == VertexProcessing::Mixed && settings.failMixedProcessing)
@@ -145,6 +146,7 @@ DeviceResult CpuGraphicsDevice::CreateDevice(const PresentParameters& parameters
 }
 
 void CpuGraphicsDevice::ReleaseDevice() {
+  pipelineDirty_ = true;
   for (CpuTexture*& texture : states_.textures) {
     if (texture) DropReference(texture);
     texture = nullptr;
@@ -350,6 +352,7 @@ DeviceResult CpuGraphicsDevice::UnlockRect(Texture* texture, int level) {
 // --- Targets, scene and states.
 
 DeviceResult CpuGraphicsDevice::SetRenderTarget(Surface* surface) {
+  pipelineDirty_ = true;
   auto* s = dynamic_cast<CpuSurface*>(surface);
   if (!backBuffer_ || !s || s->Description().usage != ResourceUsage::RenderTarget)
     return DeviceResult::InvalidCall;
@@ -367,6 +370,7 @@ DeviceResult CpuGraphicsDevice::GetRenderTarget(Surface*& out) {
 }
 
 DeviceResult CpuGraphicsDevice::SetDepthStencilSurface(Surface* surface) {
+  pipelineDirty_ = true;
   if (!backBuffer_) return DeviceResult::InvalidCall;
   if (!surface) {
     Bind(depthSurface_, nullptr);
@@ -379,6 +383,7 @@ DeviceResult CpuGraphicsDevice::SetDepthStencilSurface(Surface* surface) {
 }
 
 DeviceResult CpuGraphicsDevice::SetViewport(const Viewport& v) {
+  pipelineDirty_ = true;
   if (!renderTarget_) return DeviceResult::InvalidCall;
   if (v.x < 0 || v.y < 0 || v.width <= 0 || v.height <= 0 ||
       int64_t(v.x) + v.width > renderTarget_->Width() ||
@@ -408,6 +413,7 @@ DeviceResult CpuGraphicsDevice::EndScene() {
 }
 
 DeviceResult CpuGraphicsDevice::SetRenderState(RenderState state, uint32_t value) {
+  pipelineDirty_ = true;
   if (!backBuffer_ || int(state) < 0 || state >= RenderState::Count ||
       !ValidRenderState(state, value))
     return DeviceResult::InvalidCall;
@@ -424,6 +430,7 @@ DeviceResult CpuGraphicsDevice::GetRenderState(RenderState state, uint32_t& valu
 
 DeviceResult CpuGraphicsDevice::SetTextureStageState(int stage, TextureStageState state,
                                                      uint32_t value) {
+  pipelineDirty_ = true;
   if (!backBuffer_ || stage < 0 || stage >= kTextureStages || int(state) < 0 ||
       state >= TextureStageState::Count || !ValidStageState(state, value))
     return DeviceResult::InvalidCall;
@@ -432,6 +439,7 @@ DeviceResult CpuGraphicsDevice::SetTextureStageState(int stage, TextureStageStat
 }
 
 DeviceResult CpuGraphicsDevice::SetSamplerState(int stage, SamplerState state, uint32_t value) {
+  pipelineDirty_ = true;
   if (!backBuffer_ || stage < 0 || stage >= kTextureStages || int(state) < 0 ||
       state >= SamplerState::Count || !ValidSamplerState(state, value))
     return DeviceResult::InvalidCall;
@@ -440,6 +448,7 @@ DeviceResult CpuGraphicsDevice::SetSamplerState(int stage, SamplerState state, u
 }
 
 DeviceResult CpuGraphicsDevice::SetTexture(int stage, Texture* texture) {
+  pipelineDirty_ = true;
   if (!backBuffer_ || stage < 0 || stage >= kTextureStages) return DeviceResult::InvalidCall;
   CpuTexture* t = nullptr;
   if (texture) {
@@ -471,10 +480,12 @@ DeviceResult CpuGraphicsDevice::DrawPrimitiveUP(PrimitiveType type, int count,
   const size_t size = VertexSize(states_.vertexFormat);
   if (size == 0 || stride < 0 || size_t(stride) < size) return DeviceResult::InvalidCall;
   if (renderTarget_->locked) return DeviceResult::InvalidCall;
-  Pipeline pipeline;
-  BuildPipeline(states_, renderTarget_, depthSurface_, viewport_,
-                settings.capabilities.blendOperation, pipeline);
-  DrawPrimitives(pipeline, type, count, static_cast<const uint8_t*>(vertices), stride,
+  if (pipelineDirty_) {
+    BuildPipeline(states_, renderTarget_, depthSurface_, viewport_,
+                  settings.capabilities.blendOperation, pipeline_);
+    pipelineDirty_ = false;
+  }
+  DrawPrimitives(pipeline_, type, count, static_cast<const uint8_t*>(vertices), stride,
                  states_.vertexFormat);
   renderTarget_->Touch();
   return DeviceResult::Ok;

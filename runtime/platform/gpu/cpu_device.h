@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "platform/gpu/pipeline.h"
 #include "platform/gpu/resources.h"
 #include "platform/gpu/states.h"
 #include "platform/graphics_device.h"
@@ -132,6 +133,8 @@ class CpuGraphicsDevice final : public GraphicsDevice {
   CpuSurface* depthSurface_ = nullptr;
   Viewport viewport_;
   DeviceStates states_;
+  Pipeline pipeline_;          // the states resolved for drawing, rebuilt after any change
+  bool pipelineDirty_ = true;
   bool inScene_ = false;
   bool lost_ = false;
   int liveObjects_ = 0;

@@ -70,6 +70,9 @@ void BuildPipeline(const DeviceStates& states, CpuSurface* target, CpuSurface* d
       }
       p.alphaPasses[a] = pass;
     }
+    p.alphaAbove = function == CompareFunction::Greater        ? ref
+                   : function == CompareFunction::GreaterEqual ? ref - 1
+                                                               : -2;
   }
   p.blend = states.Render(RenderState::AlphaBlendEnable) != 0;
   p.source = BlendFactor(states.Render(RenderState::SourceBlend));

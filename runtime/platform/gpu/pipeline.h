@@ -42,6 +42,7 @@ struct Pipeline {
   CullMode cull = CullMode::None;
   bool alphaTest = false;
   bool alphaPasses[256];
+  int alphaAbove = -2;  // when >= -1: exactly the alphas above this pass (Greater, GreaterEqual)
   bool blend = false;
   BlendFactor source = BlendFactor::One, destination = BlendFactor::Zero;
   BlendOperation operation = BlendOperation::Add;

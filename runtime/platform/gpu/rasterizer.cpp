@@ -209,28 +209,28 @@ void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, con
 
 // --- Axis-aligned rectangles.
 
+// Source-alpha-over blending of all four channels, two at a time (red with blue, alpha with
+// green) in 16-bit lanes; each lane is rounded to nearest exactly as Blend does.
 inline uint32_t BlendSourceAlpha(uint32_t s, uint32_t d) {
   const uint32_t a = s >> 24;
-  if (a == 255) return s;
-  if (a == 0) return d;
   const uint32_t ia = 255 - a;
-  uint32_t out = 0;
-  for (int shift = 0; shift < 32; shift += 8) {
-    const uint32_t sc = (s >> shift) & 255, dc = (d >> shift) & 255;
-    out |= ((sc * a + dc * ia + 127) / 255) << shift;
-  }
-  return out;
+  uint32_t rb = (s & 0x00FF00FFu) * a + (d & 0x00FF00FFu) * ia + 0x00800080u;
+  rb = ((rb + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+  uint32_t ag = ((s >> 8) & 0x00FF00FFu) * a + ((d >> 8) & 0x00FF00FFu) * ia + 0x00800080u;
+  ag = (ag + ((ag >> 8) & 0x00FF00FFu)) & 0xFF00FF00u;
+  return ag | rb;
 }
 
 using SpanFunction = void (*)(const Pipeline&, const uint32_t*, uint32_t*, int, uint32_t,
                               uint32_t, uint32_t);
 
 // One row of a 1:1 rectangle onto a 32-bit target. Colour: 0 the texel itself, 1 the texel with
-// a constant alpha, 2 the full stage combination. Blend: 0 none, 1 source alpha over, 2 any.
-template <int kColour, bool kTest, int kBlend, bool kOpaqueTarget>
+// a constant alpha, 2 the full stage combination. Test: 0 none, 1 alpha above p.alphaAbove,
+// 2 the table of passing alphas. Blend: 0 none, 1 source alpha over, 2 any.
+template <int kColour, int kTest, int kBlend, bool kOpaqueTarget>
 void Span32(const Pipeline& p, const uint32_t* source, uint32_t* target, int count,
             uint32_t diffuse, uint32_t specular, uint32_t constantAlpha) {
-  if constexpr (kColour == 0 && !kTest && kBlend == 0) {
+  if constexpr (kColour == 0 && kTest == 0 && kBlend == 0) {
     std::memcpy(target, source, size_t(count) * 4);
     return;
   }
@@ -242,7 +242,16 @@ void Span32(const Pipeline& p, const uint32_t* source, uint32_t* target, int cou
       c = (source[i] & 0x00FFFFFFu) | constantAlpha;
     else
       c = CombineStages(p, diffuse, specular, &source[i]);
-    if constexpr (kTest)
+    if constexpr (kTest == 1) {
+      // Without branches, so the loop stays straight through a sprite's edges.
+      const uint32_t keep = 0u - uint32_t(int(c >> 24) > p.alphaAbove);
+      uint32_t out = c;
+      if constexpr (kBlend == 1) out = BlendSourceAlpha(c, kOpaqueTarget ? target[i] | 0xFF000000u : target[i]);
+      if constexpr (kBlend == 2) out = Blend(p, c, kOpaqueTarget ? target[i] | 0xFF000000u : target[i]);
+      target[i] = (out & keep) | (target[i] & ~keep);
+      continue;
+    }
+    if constexpr (kTest == 2)
       if (!p.alphaPasses[c >> 24]) continue;
     if constexpr (kBlend == 0) {
       target[i] = c;
@@ -257,11 +266,11 @@ void Span32(const Pipeline& p, const uint32_t* source, uint32_t* target, int cou
   }
 }
 
-template <int C, bool T, int B>
+template <int C, int T, int B>
 SpanFunction PickTarget(bool opaque) {
   return opaque ? &Span32<C, T, B, true> : &Span32<C, T, B, false>;
 }
-template <int C, bool T>
+template <int C, int T>
 SpanFunction PickBlend(int blend, bool opaque) {
   switch (blend) {
     case 0: return PickTarget<C, T, 0>(opaque);
@@ -270,10 +279,14 @@ SpanFunction PickBlend(int blend, bool opaque) {
   }
 }
 template <int C>
-SpanFunction PickTest(bool test, int blend, bool opaque) {
-  return test ? PickBlend<C, true>(blend, opaque) : PickBlend<C, false>(blend, opaque);
+SpanFunction PickTest(int test, int blend, bool opaque) {
+  switch (test) {
+    case 0: return PickBlend<C, 0>(blend, opaque);
+    case 1: return PickBlend<C, 1>(blend, opaque);
+    default: return PickBlend<C, 2>(blend, opaque);
+  }
 }
-SpanFunction PickSpan(int colour, bool test, int blend, bool opaque) {
+SpanFunction PickSpan(int colour, int test, int blend, bool opaque) {
   switch (colour) {
     case 0: return PickTest<0>(test, blend, opaque);
     case 1: return PickTest<1>(test, blend, opaque);
@@ -425,7 +438,8 @@ bool DrawRectangle(Pipeline& p, const RasterVertex* v) {
                               ? 1
                               : 2;
         SpanFunction span =
-            PickSpan(colour, p.alphaTest, blend, format == TextureFormat::X8R8G8B8);
+            PickSpan(colour, !p.alphaTest ? 0 : p.alphaAbove >= -1 ? 1 : 2, blend,
+                     format == TextureFormat::X8R8G8B8);
         for (int64_t py = y0; py < y1; ++py) {
           const uint32_t* source = s0.view.texels +
                                    size_t(texelY + (py - y0)) * size_t(s0.view.width) +

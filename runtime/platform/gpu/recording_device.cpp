@@ -83,9 +83,9 @@ std::string RecordingGraphicsDevice::Text() const {
 std::string RecordingGraphicsDevice::Id(const void* object) {
   if (!object) return "null";
   for (const auto& [pointer, id] : ids_)
-    if (pointer == object) return "#" + std::to_string(id);
+    if (pointer == object) return std::string("#") + std::to_string(id);
   ids_.emplace_back(object, nextId_);
-  return "#" + std::to_string(nextId_++);
+  return std::string("#") + std::to_string(nextId_++);
 }
 
 DeviceResult RecordingGraphicsDevice::Note(const char* name, std::string arguments,
@@ -240,12 +240,12 @@ DeviceResult RecordingGraphicsDevice::UnlockRect(Surface* surface) {
 
 DeviceResult RecordingGraphicsDevice::LockRect(Texture* texture, int level, const Rect* rect,
                                                LockedRect& out) {
-  return Note("LockRect", Join({Id(texture), "level " + S(level), RectText(rect)}), {level},
+  return Note("LockRect", Join({Id(texture), std::string("level ") + S(level), RectText(rect)}), {level},
               inner_.LockRect(texture, level, rect, out));
 }
 
 DeviceResult RecordingGraphicsDevice::UnlockRect(Texture* texture, int level) {
-  return Note("UnlockRect", Join({Id(texture), "level " + S(level)}), {level},
+  return Note("UnlockRect", Join({Id(texture), std::string("level ") + S(level)}), {level},
               inner_.UnlockRect(texture, level));
 }
 
@@ -259,7 +259,7 @@ DeviceResult RecordingGraphicsDevice::UpdateSurface(Surface* source, const Rect*
                                                     int destinationY) {
   return Note("UpdateSurface",
               Join({Id(source), RectText(sourceRect), Id(destination),
-                    "(" + S(destinationX) + "," + S(destinationY) + ")"}),
+                    std::string("(") + S(destinationX) + "," + S(destinationY) + ")"}),
               {destinationX, destinationY},
               inner_.UpdateSurface(source, sourceRect, destination, destinationX, destinationY));
 }
@@ -344,7 +344,7 @@ DeviceResult RecordingGraphicsDevice::SetVertexFormat(uint32_t format) {
 DeviceResult RecordingGraphicsDevice::DrawPrimitiveUP(PrimitiveType type, int count,
                                                       const void* vertices, int stride) {
   DeviceResult r = inner_.DrawPrimitiveUP(type, count, vertices, stride);
-  Note("DrawPrimitiveUP", Join({PrimitiveName(type), S(count), "stride " + S(stride)}),
+  Note("DrawPrimitiveUP", Join({PrimitiveName(type), S(count), std::string("stride ") + S(stride)}),
        {int64_t(type), count, stride}, r);
   const int64_t n = VerticesNeeded(type, count);
   if (r == DeviceResult::Ok && vertices && stride > 0 && n > 0) {

@@ -463,11 +463,16 @@ TEST_F(GpuRasterizer, RectanglePathDrawsWhatTheTrianglesDraw) {
       {10.25f, 4.75f, 18.25f, 12.75f, 1, 0, 0, 1, TextureFilter::Point, true, true, 0xFFFFFFFF},
       {-3.5f, -2.5f, 4.5f, 5.5f, 0.25f, 0.125f, 0.75f, 0.625f, TextureFilter::Linear, false, false, 0xFF808080},
   };
+  for (TextureFormat target : {TextureFormat::X8R8G8B8, TextureFormat::A8R8G8B8,
+                               TextureFormat::R5G6B5, TextureFormat::X1R5G5B5}) {
+  Create(64, 48, target);
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.left << "," << c.top);
+    SCOPED_TRACE(::testing::Message() << platform::gpu::FormatName(target) << " " << c.left << "," << c.top);
     std::vector<uint32_t> results[2];
+    uint32_t background = 0;
     for (bool separately : {false, true}) {
       Fill(0xFF203040);
+      background = Pixel(63, 47);
       SpriteStates();
       device.SetTextureStageState(0, TextureStageState::ColorOperation, uint32_t(StageOperation::Modulate));
       device.SetTextureStageState(0, TextureStageState::ColorArgument2, stage_argument::kDiffuse);
@@ -488,7 +493,8 @@ TEST_F(GpuRasterizer, RectanglePathDrawsWhatTheTrianglesDraw) {
     int differences = 0;
     for (size_t i = 0; i < results[0].size(); ++i) differences += results[0][i] != results[1][i];
     EXPECT_EQ(differences, 0);
-    EXPECT_NE(results[0], std::vector<uint32_t>(results[0].size(), 0xFF203040u));
+    EXPECT_NE(results[0], std::vector<uint32_t>(results[0].size(), background));
+  }
   }
   device.SetTexture(0, nullptr);
 }

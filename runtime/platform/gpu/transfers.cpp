@@ -20,12 +20,21 @@ Rect Whole(const CpuSurface& s) { return Rect{0, 0, s.Width(), s.Height()}; }
 
 void FillRect(CpuSurface& s, const Rect& r, uint32_t argb) {
   const int bpp = Info(s.Format()).bytesPerPixel;
-  uint8_t pixel[4];
-  StorePixel(s.Format(), pixel, argb);
-  for (int y = r.top; y < r.bottom; ++y) {
-    uint8_t* row = s.Row(y) + size_t(r.left) * size_t(bpp);
-    for (int x = r.left; x < r.right; ++x, row += bpp) std::memcpy(row, pixel, size_t(bpp));
+  // One row in the surface's format, then copied into every row of the rectangle.
+  std::vector<uint8_t> row(size_t(r.Width()) * size_t(bpp));
+  if (bpp == 4) {
+    std::vector<uint32_t> words(size_t(r.Width()), argb);
+    RowFromArgb(s.Format(), words.data(), row.data(), r.Width());
+  } else {
+    uint8_t pixel[4];
+    StorePixel(s.Format(), pixel, argb);
+    for (size_t x = 0; x < size_t(r.Width()); ++x) {
+      row[x * 2] = pixel[0];
+      row[x * 2 + 1] = pixel[1];
+    }
   }
+  for (int y = r.top; y < r.bottom; ++y)
+    std::memcpy(s.Row(y) + size_t(r.left) * size_t(bpp), row.data(), row.size());
   s.Touch();
 }
 

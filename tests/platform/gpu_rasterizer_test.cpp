@@ -75,6 +75,27 @@ TEST_F(GpuRasterizer, SpriteAtIntegerPositionMapsTexelsOneToOne) {
   device.SetTexture(0, nullptr);
 }
 
+TEST_F(GpuRasterizer, SpriteCutAtTheClipEdgesKeepsItsTexels) {
+  // As the runtime clips a graphic: corners moved onto the clip rectangle (0 and 64 here, not
+  // -0.5), u and v moved by the same distance in texels.
+  Create();
+  Texture* texture = MakeTexture(32, 4, Pattern(32, 4));
+  SpriteStates();
+  device.SetTexture(0, texture);
+  for (bool separately : {false, true}) {
+    Fill(0xFF000000);
+    std::vector<SpriteVertex> quad;
+    SpriteQuad(quad, 40 - 0.5f, 2 - 0.5f, 64, 6 - 0.5f, 0, 0, 24.5f / 32, 1);  // at x = 40
+    SpriteQuad(quad, 0, 10 - 0.5f, 21.5f, 14 - 0.5f, 10.5f / 32, 0, 1, 1);   // at x = -10
+    DrawTriangles(quad, separately);
+    for (int x = 40; x < 64; ++x) EXPECT_EQ(Pixel(x, 3), TexelColour(x - 40, 1)) << x;
+    for (int x = 0; x < 22; ++x) EXPECT_EQ(Pixel(x, 12), TexelColour(x + 10, 2)) << x;
+    EXPECT_EQ(Pixel(22, 12), 0xFF000000u);
+    EXPECT_EQ(Pixel(39, 3), 0xFF000000u);
+  }
+  device.SetTexture(0, nullptr);
+}
+
 TEST_F(GpuRasterizer, TopLeftRuleCoversSharedEdgesOnce) {
   Create();
   Fill(0xFF000000);

@@ -66,6 +66,7 @@ bool BlockAligned(const Rect& r, const CpuSurface& s) {
 }  // namespace
 
 DeviceResult CpuGraphicsDevice::ColorFill(Surface* surface, const Rect* rect, uint32_t argb) {
+  if (Fails("ColorFill")) return DeviceResult::Failed;
   auto* s = dynamic_cast<CpuSurface*>(surface);
   if (!backBuffer_ || !s || !Info(s->Format()).isColor || s->locked ||
       s->Description().pool != MemoryPool::Default)
@@ -79,6 +80,7 @@ DeviceResult CpuGraphicsDevice::ColorFill(Surface* surface, const Rect* rect, ui
 DeviceResult CpuGraphicsDevice::UpdateSurface(Surface* source, const Rect* sourceRect,
                                               Surface* destination, int destinationX,
                                               int destinationY) {
+  if (Fails("UpdateSurface")) return DeviceResult::Failed;
   auto* from = dynamic_cast<CpuSurface*>(source);
   auto* to = dynamic_cast<CpuSurface*>(destination);
   if (!backBuffer_ || !from || !to || from == to || from->locked || to->locked)
@@ -100,6 +102,7 @@ DeviceResult CpuGraphicsDevice::UpdateSurface(Surface* source, const Rect* sourc
 DeviceResult CpuGraphicsDevice::StretchRect(Surface* source, const Rect* sourceRect,
                                             Surface* destination, const Rect* destinationRect,
                                             TextureFilter filter) {
+  if (Fails("StretchRect")) return DeviceResult::Failed;
   auto* from = dynamic_cast<CpuSurface*>(source);
   auto* to = dynamic_cast<CpuSurface*>(destination);
   if (!backBuffer_ || !from || !to || from->locked || to->locked) return DeviceResult::InvalidCall;
@@ -166,6 +169,7 @@ DeviceResult CpuGraphicsDevice::StretchRect(Surface* source, const Rect* sourceR
 }
 
 DeviceResult CpuGraphicsDevice::GetRenderTargetData(Surface* renderTarget, Surface* destination) {
+  if (Fails("GetRenderTargetData")) return DeviceResult::Failed;
   auto* from = dynamic_cast<CpuSurface*>(renderTarget);
   auto* to = dynamic_cast<CpuSurface*>(destination);
   if (!backBuffer_ || !from || !to || from->locked || to->locked) return DeviceResult::InvalidCall;
@@ -178,6 +182,7 @@ DeviceResult CpuGraphicsDevice::GetRenderTargetData(Surface* renderTarget, Surfa
 }
 
 DeviceResult CpuGraphicsDevice::Clear(uint32_t flags, uint32_t argb, float z) {
+  if (Fails("Clear")) return DeviceResult::Failed;
   using namespace clear_flags;
   if (!backBuffer_ || !flags || (flags & ~(kTarget | kZBuffer))) return DeviceResult::InvalidCall;
   if ((flags & kZBuffer) && !depthSurface_) return DeviceResult::InvalidCall;

@@ -579,3 +579,96 @@ TEST_F(GpuRasterizer, MalformedVerticesNeitherCrashNorDraw) {
 
 }  // namespace
 }  // namespace qr::testing
+
+namespace qr::testing {
+namespace {
+
+// Random primitives under random states never write outside the viewport (and, under the
+// sanitizers, never outside any buffer).
+TEST_F(GpuRasterizer, RandomDrawsStayInsideTheViewport) {
+  Create();
+  std::vector<uint32_t> texels(16 * 8);
+  for (size_t i = 0; i < texels.size(); ++i) texels[i] = uint32_t(i * 2654435761u);
+  Texture* texture = MakeTexture(16, 8, texels);
+  Texture* mipmapped = nullptr;
+  ASSERT_EQ(device.CreateTexture(16, 16, 0, ResourceUsage::Plain, TextureFormat::R5G6B5, MemoryPool::Managed, mipmapped), DeviceResult::Ok);
+  textures.push_back(mipmapped);
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  auto coordinate = [&]() -> float {
+    switch (next() % 16) {
+      case 0: return 1e7f;
+      case 1: return -3e5f;
+      default: return float(int(next() % 2400) - 800) / 8.0f;
+    }
+  };
+  const uint32_t sentinel = 0xFF5A5A5A;
+  int drawn = 0;
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    Fill(sentinel);
+    Viewport viewport{int(next() % 32), int(next() % 24), 0, 0, 0, 1};
+    viewport.width = 1 + int(next() % uint32_t(64 - viewport.x));
+    viewport.height = 1 + int(next() % uint32_t(48 - viewport.y));
+    ASSERT_EQ(device.SetViewport(viewport), DeviceResult::Ok);
+    device.SetTexture(0, next() % 2 ? texture : mipmapped);
+    device.SetTextureStageState(0, TextureStageState::ColorOperation, 2 + next() % 12);
+    device.SetTextureStageState(0, TextureStageState::ColorArgument1, next() % 5 | (next() % 2 ? stage_argument::kComplement : 0));
+    device.SetTextureStageState(0, TextureStageState::AlphaOperation, 2 + next() % 12);
+    device.SetTextureStageState(1, TextureStageState::ColorOperation, next() % 2 ? 1 : 2 + next() % 12);
+    device.SetRenderState(RenderState::ShadeMode, 1 + next() % 2);
+    device.SetRenderState(RenderState::AlphaBlendEnable, next() % 2);
+    device.SetRenderState(RenderState::SourceBlend, 1 + next() % 11);
+    device.SetRenderState(RenderState::DestinationBlend, 1 + next() % 11);
+    device.SetRenderState(RenderState::BlendOperation, 1 + next() % 5);
+    device.SetRenderState(RenderState::AlphaTestEnable, next() % 2);
+    device.SetRenderState(RenderState::AlphaFunction, 1 + next() % 8);
+    device.SetRenderState(RenderState::AlphaReference, next() % 256);
+    device.SetRenderState(RenderState::SpecularEnable, next() % 2);
+    for (SamplerState s : {SamplerState::AddressU, SamplerState::AddressV})
+      device.SetSamplerState(0, s, 1 + next() % 3);
+    for (SamplerState s : {SamplerState::MagFilter, SamplerState::MinFilter, SamplerState::MipFilter})
+      device.SetSamplerState(0, s, next() % 4);
+    device.SetVertexFormat(vertex_format::kPositionRhw | vertex_format::kDiffuse | vertex_format::kSpecular | vertex_format::kTexture2);
+    struct Vertex {
+      float x, y, z, rhw;
+      uint32_t diffuse, specular;
+      float u0, v0, u1, v1;
+    };
+    std::vector<Vertex> vertices(12);
+    for (Vertex& v : vertices)
+      v = {coordinate(), coordinate(), float(next() % 100) / 99.0f, 1, next() | next() << 24, next(),
+           float(int(next() % 64) - 16) / 8.0f, float(int(next() % 64) - 16) / 8.0f, 0.5f, 0.5f};
+    // Now and then the runtime's kind of rectangle, to reach the span paths.
+    if (next() % 2) {
+      float l = coordinate(), t = coordinate(), r = l + float(next() % 40), b = t + float(next() % 40);
+      Vertex corners[4] = {{l, t, 0.2f, 1, 0xFFFFFFFF, 0, 0, 0, 0, 0}, {r, t, 0.2f, 1, 0xFFFFFFFF, 0, 1, 0, 0, 0},
+                           {l, b, 0.2f, 1, 0xFFFFFFFF, 0, 0, 1, 0, 0}, {r, b, 0.2f, 1, 0xFFFFFFFF, 0, 1, 1, 0, 0}};
+      const int order[6] = {0, 1, 2, 3, 2, 1};
+      for (int k = 0; k < 6; ++k) vertices[size_t(k)] = corners[order[k]];
+    }
+    const PrimitiveType type = PrimitiveType(1 + next() % 6);
+    const int counts[] = {0, 12, 6, 11, 4, 10, 10};
+    ASSERT_EQ(device.BeginScene(), DeviceResult::Ok);
+    ASSERT_EQ(device.DrawPrimitiveUP(type, counts[int(type)], vertices.data(), sizeof(Vertex)), DeviceResult::Ok);
+    device.EndScene();
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const bool inside = x >= viewport.x && x < viewport.x + viewport.width && y >= viewport.y &&
+                            y < viewport.y + viewport.height;
+        if (!inside) {
+          ASSERT_EQ(Pixel(x, y), sentinel) << x << "," << y;
+        } else {
+          drawn += Pixel(x, y) != sentinel;
+        }
+      }
+  }
+  EXPECT_GT(drawn, 10000) << "the draws should reach the target";
+  device.SetTexture(0, nullptr);
+}
+
+}  // namespace
+}  // namespace qr::testing

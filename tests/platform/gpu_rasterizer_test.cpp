@@ -254,6 +254,16 @@ TEST_F(GpuRasterizer, FlatShadingTakesTheFirstVertexColour) {
   device.EndScene();
   EXPECT_EQ(Pixel(5, 5), 0xFFFF0000u);
   EXPECT_EQ(Pixel(35, 35), 0xFF00FF00u);
+  // Fan: triangle i takes its colour from vertex i + 1, its first vertex after the centre.
+  std::vector<ColourVertex> fan{{2, 2, 0, 1, 0xFFFF0000}, {40, 2, 0, 1, 0xFF00FF00},
+                                {40, 40, 0, 1, 0xFF0000FF}, {2, 40, 0, 1, 0xFFFFFFFF}};
+  Fill(0xFF000000);
+  ASSERT_EQ(device.BeginScene(), DeviceResult::Ok);
+  ASSERT_EQ(device.DrawPrimitiveUP(PrimitiveType::TriangleFan, 2, fan.data(), sizeof(ColourVertex)),
+            DeviceResult::Ok);
+  device.EndScene();
+  EXPECT_EQ(Pixel(35, 10), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(10, 35), 0xFF0000FFu);
 
   device.SetRenderState(RenderState::ShadeMode, uint32_t(ShadeMode::Gouraud));
   Fill(0xFF000000);

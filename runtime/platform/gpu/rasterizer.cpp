@@ -673,7 +673,7 @@ void DrawPrimitives(Pipeline& p, PrimitiveType type, int count, const uint8_t* v
       for (int i = 0; i < count; ++i) {
         RasterVertex centre = at(0), b = at(i + 1), c = at(i + 2);
         DrawTriangle(p, centre, b, c, b);
-        }
+      }
       break;
   }
 }

@@ -625,21 +625,21 @@ TEST_F(GpuRasterizer, RandomDrawsStayInsideTheViewport) {
     viewport.height = 1 + int(next() % uint32_t(48 - viewport.y));
     ASSERT_EQ(device.SetViewport(viewport), DeviceResult::Ok);
     device.SetTexture(0, next() % 2 ? texture : mipmapped);
-    device.SetTextureStageState(0, TextureStageState::ColorOperation, 2 + next() % 12);
+    device.SetTextureStageState(0, TextureStageState::ColorOperation, 1 + next() % 12);
     device.SetTextureStageState(0, TextureStageState::ColorArgument1, next() % 5 | (next() % 2 ? stage_argument::kComplement : 0));
-    device.SetTextureStageState(0, TextureStageState::AlphaOperation, 2 + next() % 12);
-    device.SetTextureStageState(1, TextureStageState::ColorOperation, next() % 2 ? 1 : 2 + next() % 12);
-    device.SetRenderState(RenderState::ShadeMode, 1 + next() % 2);
+    device.SetTextureStageState(0, TextureStageState::AlphaOperation, 1 + next() % 12);
+    device.SetTextureStageState(1, TextureStageState::ColorOperation, next() % 2 ? 0 : 1 + next() % 12);
+    device.SetRenderState(RenderState::ShadeMode, next() % 2);
     device.SetRenderState(RenderState::AlphaBlendEnable, next() % 2);
-    device.SetRenderState(RenderState::SourceBlend, 1 + next() % 11);
-    device.SetRenderState(RenderState::DestinationBlend, 1 + next() % 11);
-    device.SetRenderState(RenderState::BlendOperation, 1 + next() % 5);
+    device.SetRenderState(RenderState::SourceBlend, next() % 11);
+    device.SetRenderState(RenderState::DestinationBlend, next() % 11);
+    device.SetRenderState(RenderState::BlendOperation, next() % 5);
     device.SetRenderState(RenderState::AlphaTestEnable, next() % 2);
-    device.SetRenderState(RenderState::AlphaFunction, 1 + next() % 8);
+    device.SetRenderState(RenderState::AlphaFunction, next() % 8);
     device.SetRenderState(RenderState::AlphaReference, next() % 256);
     device.SetRenderState(RenderState::SpecularEnable, next() % 2);
     for (SamplerState s : {SamplerState::AddressU, SamplerState::AddressV})
-      device.SetSamplerState(0, s, 1 + next() % 3);
+      device.SetSamplerState(0, s, next() % 3);
     for (SamplerState s : {SamplerState::MagFilter, SamplerState::MinFilter, SamplerState::MipFilter})
       device.SetSamplerState(0, s, next() % 4);
     device.SetVertexFormat(vertex_format::kPositionRhw | vertex_format::kDiffuse | vertex_format::kSpecular | vertex_format::kTexture2);
@@ -660,8 +660,8 @@ TEST_F(GpuRasterizer, RandomDrawsStayInsideTheViewport) {
       const int order[6] = {0, 1, 2, 3, 2, 1};
       for (int k = 0; k < 6; ++k) vertices[size_t(k)] = corners[order[k]];
     }
-    const PrimitiveType type = PrimitiveType(1 + next() % 6);
-    const int counts[] = {0, 12, 6, 11, 4, 10, 10};
+    const PrimitiveType type = PrimitiveType(next() % 6);
+    const int counts[] = {12, 6, 11, 4, 10, 10};
     ASSERT_EQ(device.BeginScene(), DeviceResult::Ok);
     ASSERT_EQ(device.DrawPrimitiveUP(type, counts[int(type)], vertices.data(), sizeof(Vertex)), DeviceResult::Ok);
     device.EndScene();

@@ -371,6 +371,28 @@ TEST_F(GpuRasterizer, TextureStagesModulateComplementAndBlendTowardsTheFactor) {
   device.SetTexture(0, nullptr);
 }
 
+TEST_F(GpuRasterizer, DifferingRhwInterpolatesWithPerspective) {
+  Create();
+  std::vector<uint32_t> stripes;
+  for (int i = 0; i < 10; ++i) stripes.push_back(0xFF000000u | uint32_t(i * 20));
+  Texture* texture = MakeTexture(10, 1, stripes);
+  SpriteStates();
+  device.SetTexture(0, texture);
+  // Left edge rhw 1, right edge 0.25, over 20 pixels.
+  std::vector<SpriteVertex> quad;
+  SpriteQuad(quad, -0.5f, -0.5f, 19.5f, 0.5f, 0, 0, 1, 1);
+  for (SpriteVertex& v : quad) v.rhw = v.u > 0.5f ? 0.25f : 1.0f;
+  for (bool separately : {false, true}) {
+    Fill(0xFF000000);
+    DrawTriangles(quad, separately);
+    // At pixel 10 (t = 10.5 / 20) u is t / 4 / (1 - t + t / 4) = 0.2165: texel 2, not 5.
+    EXPECT_EQ(Pixel(10, 0), stripes[2]);
+    EXPECT_EQ(Pixel(0, 0), stripes[0]);
+    EXPECT_EQ(Pixel(19, 0), stripes[9]);  // u = 0.907
+  }
+  device.SetTexture(0, nullptr);
+}
+
 TEST_F(GpuRasterizer, PointsAndLines) {
   Create();
   ColourStates();

@@ -97,7 +97,8 @@ inline void UnpackColour(uint32_t c, double* out) {
 }
 
 // Attribute slots of the triangle interpolator.
-enum { kDiffuseA = 0, kSpecularA = 4, kU0 = 8, kV0, kU1, kV1, kZ, kAttributes };
+// kW carries rhw (1 unless the triangle is drawn with perspective).
+enum { kDiffuseA = 0, kSpecularA = 4, kU0 = 8, kV0, kU1, kV1, kZ, kW, kAttributes };
 
 void Attributes(const RasterVertex& v, double* out) {
   UnpackColour(v.diffuse, out + kDiffuseA);
@@ -107,6 +108,7 @@ void Attributes(const RasterVertex& v, double* out) {
   out[kU1] = v.u[1];
   out[kV1] = v.v[1];
   out[kZ] = v.z;
+  out[kW] = 1;
 }
 
 void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
@@ -151,12 +153,16 @@ void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, con
   }
   const double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
   double planeC[kAttributes], planeX[kAttributes], planeY[kAttributes];
-  for (int k = 0; k < kAttributes; ++k) {
-    const double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
-    planeX[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
-    planeY[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
-    planeC[k] = attr[0][k] - planeX[k] * x[0] - planeY[k] * y[0];
-  }
+  auto planes = [&] {
+    for (int k = 0; k < kAttributes; ++k) {
+      const double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
+      planeX[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
+      planeY[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
+      planeC[k] = attr[0][k] - planeX[k] * x[0] - planeY[k] * y[0];
+    }
+  };
+  planes();
+  // Derivatives for the choice of mip level come from the screen-linear planes.
   Derivatives d;
   for (int s = 0; s < 2; ++s) {
     d.dudx[s] = float(planeX[kU0 + 2 * s]);
@@ -165,6 +171,17 @@ void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, con
     d.dvdy[s] = float(planeY[kV0 + 2 * s]);
   }
   SelectLevels(p, d);
+  // Vertices of differing rhw are interpolated with perspective: every attribute but z is
+  // interpolated as attribute * rhw and divided by the interpolated rhw.
+  const float w0 = v[0]->rhw, w1 = v[1]->rhw, w2 = v[2]->rhw;
+  const bool perspective = !(w0 == w1 && w1 == w2) && w0 > 0 && w1 > 0 && w2 > 0 &&
+                           std::isfinite(w0) && std::isfinite(w1) && std::isfinite(w2);
+  if (perspective) {
+    for (int i = 0; i < 3; ++i)
+      for (int k = 0; k < kAttributes; ++k)
+        if (k != kZ) attr[i][k] *= double(v[i]->rhw);
+    planes();
+  }
 
   const int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
   const int64_t rowFirst = std::max<int64_t>(CeilDiv(minY, kSub), p.clip.top);
@@ -192,15 +209,23 @@ void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, con
     for (int k = firstAttribute; k < kAttributes; ++k)
       values[k] = planeC[k] + planeX[k] * double(from) + planeY[k] * double(py);
     for (int64_t px = from; px <= to; ++px) {
-      if (!p.flat) {
-        f.diffuse = PackColour(values + kDiffuseA);
-        f.specular = PackColour(values + kSpecularA);
+      double at[kAttributes];
+      const double* a = values;
+      if (perspective) {
+        const double inverse = 1.0 / values[kW];
+        for (int k = firstAttribute; k < kAttributes; ++k) at[k] = values[k] * inverse;
+        at[kZ] = values[kZ];
+        a = at;
       }
-      f.u[0] = float(values[kU0]);
-      f.v[0] = float(values[kV0]);
-      f.u[1] = float(values[kU1]);
-      f.v[1] = float(values[kV1]);
-      f.z = float(values[kZ]);
+      if (!p.flat) {
+        f.diffuse = PackColour(a + kDiffuseA);
+        f.specular = PackColour(a + kSpecularA);
+      }
+      f.u[0] = float(a[kU0]);
+      f.v[0] = float(a[kV0]);
+      f.u[1] = float(a[kU1]);
+      f.v[1] = float(a[kV1]);
+      f.z = float(a[kZ]);
       Output(p, int(px), int(py), Shade(p, f), f.z);
       for (int k = firstAttribute; k < kAttributes; ++k) values[k] += planeX[k];
     }
@@ -396,7 +421,7 @@ int ClassifyColour(const Pipeline& p, uint32_t diffuse, uint32_t specular, uint3
 }
 
 bool SameValues(const RasterVertex& a, const RasterVertex& b, bool colours) {
-  if (a.z != b.z) return false;
+  if (a.z != b.z || a.rhw != b.rhw) return false;
   for (int s = 0; s < 2; ++s)
     if (a.u[s] != b.u[s] || a.v[s] != b.v[s]) return false;
   return !colours || (a.diffuse == b.diffuse && a.specular == b.specular);
@@ -443,7 +468,7 @@ bool DrawRectangle(Pipeline& p, const RasterVertex* v) {
     if (corner[0]->v[s] != corner[1]->v[s] || corner[2]->v[s] != corner[3]->v[s]) return false;
   }
   for (int k = 1; k < 4; ++k) {
-    if (corner[k]->z != corner[0]->z) return false;
+    if (corner[k]->z != corner[0]->z || corner[k]->rhw != corner[0]->rhw) return false;
     if (!p.flat && (corner[k]->diffuse != corner[0]->diffuse ||
                     corner[k]->specular != corner[0]->specular))
       return false;

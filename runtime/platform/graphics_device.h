@@ -56,11 +56,11 @@ enum class ResourceKind : int { Texture = 0, Surface = 1 };
 
 enum class PrimitiveType : int {
   PointList = 0,
-  LineList = 2,
-  LineStrip = 3,
-  TriangleList = 4,
-  TriangleStrip = 5,
-  TriangleFan = 6,
+  LineList,
+  LineStrip,
+  TriangleList,
+  TriangleStrip,
+  TriangleFan,
 };
 
 // Vertex layouts are built from these bits. Pre-transformed vertices always start with x, y, z,

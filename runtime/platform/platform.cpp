@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/gpu/cpu_device.h"
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_system.h"
 #include "platform/sdl/sdl_input.h"
@@ -13,12 +14,14 @@ struct RealPlatform {
   LinuxSystem system;
   SdlWindow window{clock};
   SdlInput input;
+  gpu::CpuGraphicsDevice graphics{window};
   Platform platform;
   RealPlatform() {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
     platform.input = &input;
+    platform.graphics = &graphics;
   }
 };
 

@@ -1,6 +1,7 @@
 // All headless facilities in one object, ready to install: what tests and the replay runner use.
 #pragma once
 
+#include "platform/gpu/cpu_device.h"
 #include "platform/headless/headless_clock.h"
 #include "platform/headless/headless_input.h"
 #include "platform/headless/headless_system.h"
@@ -14,6 +15,7 @@ struct HeadlessPlatform {
   HeadlessSystem system;
   HeadlessWindow window{clock};
   HeadlessInput input;
+  gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
   Platform platform;
 
   HeadlessPlatform() {
@@ -21,6 +23,7 @@ struct HeadlessPlatform {
     platform.clock = &clock;
     platform.system = &system;
     platform.input = &input;
+    platform.graphics = &graphics;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

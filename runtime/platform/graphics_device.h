@@ -55,23 +55,23 @@ enum class ResourceUsage : int { Plain = 0, RenderTarget = 1, DepthStencil = 2 }
 enum class ResourceKind : int { Texture = 0, Surface = 1 };
 
 enum class PrimitiveType : int {
-  PointList = 1,
-  LineList = 2,
-  LineStrip = 3,
-  TriangleList = 4,
-  TriangleStrip = 5,
-  TriangleFan = 6,
+  PointList = 0,
+  LineList,
+  LineStrip,
+  TriangleList,
+  TriangleStrip,
+  TriangleFan,
 };
 
 // Vertex layouts are built from these bits. Pre-transformed vertices always start with x, y, z,
 // rhw (four floats); then, in this order, the diffuse colour, the specular colour (0xAARRGGBB
 // words) and one or two (u, v) float pairs.
 namespace vertex_format {
-constexpr uint32_t kPositionRhw = 0x001;
-constexpr uint32_t kDiffuse = 0x010;
-constexpr uint32_t kSpecular = 0x020;
-constexpr uint32_t kTexture1 = 0x100;
-constexpr uint32_t kTexture2 = 0x200;
+constexpr uint32_t kPositionRhw = 1 << 0;
+constexpr uint32_t kDiffuse = 1 << 1;
+constexpr uint32_t kSpecular = 1 << 2;
+constexpr uint32_t kTexture1 = 1 << 3;  // one (u, v) pair
+constexpr uint32_t kTexture2 = 1 << 4;  // two (u, v) pairs (not together with kTexture1)
 }  // namespace vertex_format
 
 enum class RenderState : int {
@@ -95,11 +95,11 @@ enum class RenderState : int {
 };
 
 enum class CompareFunction : uint32_t {
-  Never = 1, Less, Equal, LessEqual, Greater, NotEqual, GreaterEqual, Always
+  Never = 0, Less, Equal, LessEqual, Greater, NotEqual, GreaterEqual, Always
 };
 
 enum class BlendFactor : uint32_t {
-  Zero = 1,
+  Zero = 0,
   One,
   SourceColor,
   InverseSourceColor,
@@ -112,9 +112,10 @@ enum class BlendFactor : uint32_t {
   SourceAlphaSaturate,
 };
 
-enum class BlendOperation : uint32_t { Add = 1, Subtract, ReverseSubtract, Min, Max };
-enum class ShadeMode : uint32_t { Flat = 1, Gouraud = 2 };
-enum class CullMode : uint32_t { None = 1, Clockwise = 2, CounterClockwise = 3 };
+enum class BlendOperation : uint32_t { Add = 0, Subtract, ReverseSubtract, Min, Max };
+enum class ShadeMode : uint32_t { Flat = 0, Gouraud = 1 };
+// Which winding is dropped; windings are as seen on the screen (y downwards).
+enum class CullMode : uint32_t { None = 0, Clockwise = 1, CounterClockwise = 2 };
 
 enum class TextureStageState : int {
   ColorOperation = 0,  // StageOperation
@@ -128,7 +129,7 @@ enum class TextureStageState : int {
 };
 
 enum class StageOperation : uint32_t {
-  Disable = 1,
+  Disable = 0,
   SelectArg1,
   SelectArg2,
   Modulate,
@@ -145,14 +146,14 @@ enum class StageOperation : uint32_t {
 
 // An argument is one of the sources, optionally with modifier bits.
 namespace stage_argument {
-constexpr uint32_t kDiffuse = 0;
-constexpr uint32_t kCurrent = 1;   // the previous stage's result (the diffuse colour in stage 0)
-constexpr uint32_t kTexture = 2;   // a stage without a texture reads opaque white
-constexpr uint32_t kFactor = 3;    // RenderState::TextureFactor
-constexpr uint32_t kSpecular = 4;
-constexpr uint32_t kSourceMask = 0x0F;
-constexpr uint32_t kComplement = 0x10;      // 1 - value
-constexpr uint32_t kAlphaReplicate = 0x20;  // the alpha in every channel
+constexpr uint32_t kCurrent = 0;   // the previous stage's result (the diffuse colour in stage 0)
+constexpr uint32_t kTexture = 1;   // a stage without a texture reads opaque white
+constexpr uint32_t kDiffuse = 2;
+constexpr uint32_t kSpecular = 3;
+constexpr uint32_t kFactor = 4;    // RenderState::TextureFactor
+constexpr uint32_t kSourceMask = 0xFF;
+constexpr uint32_t kComplement = 0x100;      // 1 - value
+constexpr uint32_t kAlphaReplicate = 0x200;  // the alpha in every channel
 }  // namespace stage_argument
 
 enum class SamplerState : int {
@@ -165,13 +166,14 @@ enum class SamplerState : int {
   Count
 };
 
-enum class TextureAddress : uint32_t { Wrap = 1, Mirror = 2, Clamp = 3 };
-enum class TextureFilter : uint32_t { None = 0, Point = 1, Linear = 2, Anisotropic = 3 };
+enum class TextureAddress : uint32_t { Clamp = 0, Wrap = 1, Mirror = 2 };
+// None is for the mip filter only: no mip levels are used.
+enum class TextureFilter : uint32_t { Point = 0, Linear = 1, Anisotropic = 2, None = 3 };
 
 constexpr int kTextureStages = 8;
 
-enum class SwapEffect : int { Discard = 1, Copy = 2 };
-enum class VertexProcessing : int { Software = 1, Mixed = 2 };
+enum class SwapEffect : int { Discard = 0, Copy = 1 };
+enum class VertexProcessing : int { Software = 0, Mixed = 1 };
 
 struct PresentParameters {
   int backBufferWidth = 640, backBufferHeight = 480;

@@ -15,6 +15,7 @@ struct RealPlatform {
   SdlWindow window{clock};
   gpu::CpuGraphicsDevice graphics{window};
   SdlInput input;
+  gpu::CpuGraphicsDevice graphics{window};
   Platform platform;
   RealPlatform() {
     platform.window = &window;
@@ -22,6 +23,7 @@ struct RealPlatform {
     platform.system = &system;
     platform.graphics = &graphics;
     platform.input = &input;
+    platform.graphics = &graphics;
   }
 };
 

@@ -107,6 +107,25 @@ TEST_F(GpuDevice, AFailedPresentLosesTheDeviceUntilItIsMadeAgain) {
   EXPECT_EQ(device.Present(nullptr, nullptr), DeviceResult::DeviceLost);
 }
 
+TEST_F(GpuDevice, NamedCallsCanBeMadeToFail) {
+  Create();
+  device.settings.failingCalls = {"LockRect", "CreateRenderTarget", "SetViewport", "Present"};
+  Texture* t = nullptr;
+  ASSERT_EQ(device.CreateTexture(8, 8, 1, ResourceUsage::Plain, TextureFormat::A8R8G8B8, MemoryPool::Managed, t), DeviceResult::Ok);
+  textures.push_back(t);
+  LockedRect locked;
+  EXPECT_EQ(device.LockRect(t, 0, nullptr, locked), DeviceResult::Failed);
+  EXPECT_EQ(locked.bits, nullptr);
+  Surface* target = reinterpret_cast<Surface*>(1);
+  EXPECT_EQ(device.CreateRenderTarget(8, 8, TextureFormat::X8R8G8B8, false, target), DeviceResult::Failed);
+  EXPECT_EQ(target, nullptr);
+  EXPECT_EQ(device.SetViewport({0, 0, 8, 8, 0, 1}), DeviceResult::Failed);
+  EXPECT_EQ(device.Present(nullptr, nullptr), DeviceResult::DeviceLost);
+  device.settings.failingCalls.clear();
+  EXPECT_EQ(device.LockRect(t, 0, nullptr, locked), DeviceResult::Ok);
+  EXPECT_EQ(device.UnlockRect(t, 0), DeviceResult::Ok);
+}
+
 TEST_F(GpuDevice, ShadersAreRefused) {
   Create();
   Shader* shader = reinterpret_cast<Shader*>(1);

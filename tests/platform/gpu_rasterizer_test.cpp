@@ -75,6 +75,27 @@ TEST_F(GpuRasterizer, SpriteAtIntegerPositionMapsTexelsOneToOne) {
   device.SetTexture(0, nullptr);
 }
 
+TEST_F(GpuRasterizer, SpriteCutAtTheClipEdgesKeepsItsTexels) {
+  // As the runtime clips a graphic: corners moved onto the clip rectangle (0 and 64 here, not
+  // -0.5), u and v moved by the same distance in texels.
+  Create();
+  Texture* texture = MakeTexture(32, 4, Pattern(32, 4));
+  SpriteStates();
+  device.SetTexture(0, texture);
+  for (bool separately : {false, true}) {
+    Fill(0xFF000000);
+    std::vector<SpriteVertex> quad;
+    SpriteQuad(quad, 40 - 0.5f, 2 - 0.5f, 64, 6 - 0.5f, 0, 0, 24.5f / 32, 1);  // at x = 40
+    SpriteQuad(quad, 0, 10 - 0.5f, 21.5f, 14 - 0.5f, 10.5f / 32, 0, 1, 1);   // at x = -10
+    DrawTriangles(quad, separately);
+    for (int x = 40; x < 64; ++x) EXPECT_EQ(Pixel(x, 3), TexelColour(x - 40, 1)) << x;
+    for (int x = 0; x < 22; ++x) EXPECT_EQ(Pixel(x, 12), TexelColour(x + 10, 2)) << x;
+    EXPECT_EQ(Pixel(22, 12), 0xFF000000u);
+    EXPECT_EQ(Pixel(39, 3), 0xFF000000u);
+  }
+  device.SetTexture(0, nullptr);
+}
+
 TEST_F(GpuRasterizer, TopLeftRuleCoversSharedEdgesOnce) {
   Create();
   Fill(0xFF000000);
@@ -233,6 +254,16 @@ TEST_F(GpuRasterizer, FlatShadingTakesTheFirstVertexColour) {
   device.EndScene();
   EXPECT_EQ(Pixel(5, 5), 0xFFFF0000u);
   EXPECT_EQ(Pixel(35, 35), 0xFF00FF00u);
+  // Fan: triangle i takes its colour from vertex i + 1, its first vertex after the centre.
+  std::vector<ColourVertex> fan{{2, 2, 0, 1, 0xFFFF0000}, {40, 2, 0, 1, 0xFF00FF00},
+                                {40, 40, 0, 1, 0xFF0000FF}, {2, 40, 0, 1, 0xFFFFFFFF}};
+  Fill(0xFF000000);
+  ASSERT_EQ(device.BeginScene(), DeviceResult::Ok);
+  ASSERT_EQ(device.DrawPrimitiveUP(PrimitiveType::TriangleFan, 2, fan.data(), sizeof(ColourVertex)),
+            DeviceResult::Ok);
+  device.EndScene();
+  EXPECT_EQ(Pixel(35, 10), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(10, 35), 0xFF0000FFu);
 
   device.SetRenderState(RenderState::ShadeMode, uint32_t(ShadeMode::Gouraud));
   Fill(0xFF000000);
@@ -337,6 +368,28 @@ TEST_F(GpuRasterizer, TextureStagesModulateComplementAndBlendTowardsTheFactor) {
   device.SetRenderState(RenderState::TextureFactor, 0xFFFFFFFF);
   // 0x80 * 128/255 + 0xFF * 127/255 and so on; the target has no alpha of its own.
   EXPECT_EQ(draw(), 0xFFBF9F8Fu);
+  device.SetTexture(0, nullptr);
+}
+
+TEST_F(GpuRasterizer, DifferingRhwInterpolatesWithPerspective) {
+  Create();
+  std::vector<uint32_t> stripes;
+  for (int i = 0; i < 10; ++i) stripes.push_back(0xFF000000u | uint32_t(i * 20));
+  Texture* texture = MakeTexture(10, 1, stripes);
+  SpriteStates();
+  device.SetTexture(0, texture);
+  // Left edge rhw 1, right edge 0.25, over 20 pixels.
+  std::vector<SpriteVertex> quad;
+  SpriteQuad(quad, -0.5f, -0.5f, 19.5f, 0.5f, 0, 0, 1, 1);
+  for (SpriteVertex& v : quad) v.rhw = v.u > 0.5f ? 0.25f : 1.0f;
+  for (bool separately : {false, true}) {
+    Fill(0xFF000000);
+    DrawTriangles(quad, separately);
+    // At pixel 10 (t = 10.5 / 20) u is t / 4 / (1 - t + t / 4) = 0.2165: texel 2, not 5.
+    EXPECT_EQ(Pixel(10, 0), stripes[2]);
+    EXPECT_EQ(Pixel(0, 0), stripes[0]);
+    EXPECT_EQ(Pixel(19, 0), stripes[9]);  // u = 0.907
+  }
   device.SetTexture(0, nullptr);
 }
 
@@ -463,11 +516,16 @@ TEST_F(GpuRasterizer, RectanglePathDrawsWhatTheTrianglesDraw) {
       {10.25f, 4.75f, 18.25f, 12.75f, 1, 0, 0, 1, TextureFilter::Point, true, true, 0xFFFFFFFF},
       {-3.5f, -2.5f, 4.5f, 5.5f, 0.25f, 0.125f, 0.75f, 0.625f, TextureFilter::Linear, false, false, 0xFF808080},
   };
+  for (TextureFormat target : {TextureFormat::X8R8G8B8, TextureFormat::A8R8G8B8,
+                               TextureFormat::R5G6B5, TextureFormat::X1R5G5B5}) {
+  Create(64, 48, target);
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.left << "," << c.top);
+    SCOPED_TRACE(::testing::Message() << platform::gpu::FormatName(target) << " " << c.left << "," << c.top);
     std::vector<uint32_t> results[2];
+    uint32_t background = 0;
     for (bool separately : {false, true}) {
       Fill(0xFF203040);
+      background = Pixel(63, 47);
       SpriteStates();
       device.SetTextureStageState(0, TextureStageState::ColorOperation, uint32_t(StageOperation::Modulate));
       device.SetTextureStageState(0, TextureStageState::ColorArgument2, stage_argument::kDiffuse);
@@ -488,7 +546,8 @@ TEST_F(GpuRasterizer, RectanglePathDrawsWhatTheTrianglesDraw) {
     int differences = 0;
     for (size_t i = 0; i < results[0].size(); ++i) differences += results[0][i] != results[1][i];
     EXPECT_EQ(differences, 0);
-    EXPECT_NE(results[0], std::vector<uint32_t>(results[0].size(), 0xFF203040u));
+    EXPECT_NE(results[0], std::vector<uint32_t>(results[0].size(), background));
+  }
   }
   device.SetTexture(0, nullptr);
 }
@@ -547,6 +606,99 @@ TEST_F(GpuRasterizer, MalformedVerticesNeitherCrashNorDraw) {
   EXPECT_EQ(device.SetVertexFormat(vertex_format::kDiffuse), DeviceResult::InvalidCall);
   EXPECT_EQ(device.SetRenderState(RenderState::SourceBlend, 99), DeviceResult::InvalidCall);
   EXPECT_EQ(device.SetTextureStageState(8, TextureStageState::ColorOperation, 1), DeviceResult::InvalidCall);
+  device.SetTexture(0, nullptr);
+}
+
+}  // namespace
+}  // namespace qr::testing
+
+namespace qr::testing {
+namespace {
+
+// Random primitives under random states never write outside the viewport (and, under the
+// sanitizers, never outside any buffer).
+TEST_F(GpuRasterizer, RandomDrawsStayInsideTheViewport) {
+  Create();
+  std::vector<uint32_t> texels(16 * 8);
+  for (size_t i = 0; i < texels.size(); ++i) texels[i] = uint32_t(i * 2654435761u);
+  Texture* texture = MakeTexture(16, 8, texels);
+  Texture* mipmapped = nullptr;
+  ASSERT_EQ(device.CreateTexture(16, 16, 0, ResourceUsage::Plain, TextureFormat::R5G6B5, MemoryPool::Managed, mipmapped), DeviceResult::Ok);
+  textures.push_back(mipmapped);
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 8;
+  };
+  auto coordinate = [&]() -> float {
+    switch (next() % 16) {
+      case 0: return 1e7f;
+      case 1: return -3e5f;
+      default: return float(int(next() % 2400) - 800) / 8.0f;
+    }
+  };
+  const uint32_t sentinel = 0xFF5A5A5A;
+  int drawn = 0;
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    Fill(sentinel);
+    Viewport viewport{int(next() % 32), int(next() % 24), 0, 0, 0, 1};
+    viewport.width = 1 + int(next() % uint32_t(64 - viewport.x));
+    viewport.height = 1 + int(next() % uint32_t(48 - viewport.y));
+    ASSERT_EQ(device.SetViewport(viewport), DeviceResult::Ok);
+    device.SetTexture(0, next() % 2 ? texture : mipmapped);
+    device.SetTextureStageState(0, TextureStageState::ColorOperation, 1 + next() % 12);
+    device.SetTextureStageState(0, TextureStageState::ColorArgument1, next() % 5 | (next() % 2 ? stage_argument::kComplement : 0));
+    device.SetTextureStageState(0, TextureStageState::AlphaOperation, 1 + next() % 12);
+    device.SetTextureStageState(1, TextureStageState::ColorOperation, next() % 2 ? 0 : 1 + next() % 12);
+    device.SetRenderState(RenderState::ShadeMode, next() % 2);
+    device.SetRenderState(RenderState::AlphaBlendEnable, next() % 2);
+    device.SetRenderState(RenderState::SourceBlend, next() % 11);
+    device.SetRenderState(RenderState::DestinationBlend, next() % 11);
+    device.SetRenderState(RenderState::BlendOperation, next() % 5);
+    device.SetRenderState(RenderState::AlphaTestEnable, next() % 2);
+    device.SetRenderState(RenderState::AlphaFunction, next() % 8);
+    device.SetRenderState(RenderState::AlphaReference, next() % 256);
+    device.SetRenderState(RenderState::SpecularEnable, next() % 2);
+    for (SamplerState s : {SamplerState::AddressU, SamplerState::AddressV})
+      device.SetSamplerState(0, s, next() % 3);
+    for (SamplerState s : {SamplerState::MagFilter, SamplerState::MinFilter, SamplerState::MipFilter})
+      device.SetSamplerState(0, s, next() % 4);
+    device.SetVertexFormat(vertex_format::kPositionRhw | vertex_format::kDiffuse | vertex_format::kSpecular | vertex_format::kTexture2);
+    struct Vertex {
+      float x, y, z, rhw;
+      uint32_t diffuse, specular;
+      float u0, v0, u1, v1;
+    };
+    std::vector<Vertex> vertices(12);
+    for (Vertex& v : vertices)
+      v = {coordinate(), coordinate(), float(next() % 100) / 99.0f, 1, next() | next() << 24, next(),
+           float(int(next() % 64) - 16) / 8.0f, float(int(next() % 64) - 16) / 8.0f, 0.5f, 0.5f};
+    // Now and then the runtime's kind of rectangle, to reach the span paths.
+    if (next() % 2) {
+      float l = coordinate(), t = coordinate(), r = l + float(next() % 40), b = t + float(next() % 40);
+      Vertex corners[4] = {{l, t, 0.2f, 1, 0xFFFFFFFF, 0, 0, 0, 0, 0}, {r, t, 0.2f, 1, 0xFFFFFFFF, 0, 1, 0, 0, 0},
+                           {l, b, 0.2f, 1, 0xFFFFFFFF, 0, 0, 1, 0, 0}, {r, b, 0.2f, 1, 0xFFFFFFFF, 0, 1, 1, 0, 0}};
+      const int order[6] = {0, 1, 2, 3, 2, 1};
+      for (int k = 0; k < 6; ++k) vertices[size_t(k)] = corners[order[k]];
+    }
+    const PrimitiveType type = PrimitiveType(next() % 6);
+    const int counts[] = {12, 6, 11, 4, 10, 10};
+    ASSERT_EQ(device.BeginScene(), DeviceResult::Ok);
+    ASSERT_EQ(device.DrawPrimitiveUP(type, counts[int(type)], vertices.data(), sizeof(Vertex)), DeviceResult::Ok);
+    device.EndScene();
+    for (int y = 0; y < 48; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const bool inside = x >= viewport.x && x < viewport.x + viewport.width && y >= viewport.y &&
+                            y < viewport.y + viewport.height;
+        if (!inside) {
+          ASSERT_EQ(Pixel(x, y), sentinel) << x << "," << y;
+        } else {
+          drawn += Pixel(x, y) != sentinel;
+        }
+      }
+  }
+  EXPECT_GT(drawn, 10000) << "the draws should reach the target";
   device.SetTexture(0, nullptr);
 }
 

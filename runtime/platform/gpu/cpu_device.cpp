@@ -66,6 +66,12 @@ DeviceResult CpuGraphicsDevice::CheckMultiSample(TextureFormat format, bool wind
   return DeviceResult::Ok;
 }
 
+bool CpuGraphicsDevice::Fails(const char* call) const {
+  return !settings.failingCalls.empty() &&
+         std::find(settings.failingCalls.begin(), settings.failingCalls.end(), call) !=
+             settings.failingCalls.end();
+}
+
 bool CpuGraphicsDevice::Usable(const std::vector<TextureFormat>& refused,
                                TextureFormat format) const {
   return std::find(refused.begin(), refused.end(), format) == refused.end();
@@ -202,6 +208,7 @@ void CpuGraphicsDevice::Release(DeviceObject* object) {
 
 DeviceResult CpuGraphicsDevice::GetBackBuffer(Surface*& out) {
   out = nullptr;
+  if (Fails("GetBackBuffer")) return DeviceResult::Failed;
   if (!backBuffer_) return DeviceResult::InvalidCall;
   AddReference(backBuffer_);
   out = backBuffer_;
@@ -219,6 +226,7 @@ DeviceResult CpuGraphicsDevice::CreateTexture(int width, int height, int levels,
                                               ResourceUsage usage, TextureFormat format,
                                               MemoryPool pool, Texture*& out) {
   out = nullptr;
+  if (Fails("CreateTexture")) return DeviceResult::Failed;
   if (!backBuffer_) return DeviceResult::InvalidCall;
   const DeviceCapabilities& caps = settings.capabilities;
   if (width <= 0 || height <= 0 || levels < 0 || width > caps.maxTextureWidth ||
@@ -248,6 +256,7 @@ int CpuGraphicsDevice::LevelCount(Texture* texture) {
 
 DeviceResult CpuGraphicsDevice::GetSurfaceLevel(Texture* texture, int level, Surface*& out) {
   out = nullptr;
+  if (Fails("GetSurfaceLevel")) return DeviceResult::Failed;
   auto* t = dynamic_cast<CpuTexture*>(texture);
   if (!t || level < 0 || level >= t->LevelCount()) return DeviceResult::InvalidCall;
   AddReference(t);
@@ -272,6 +281,7 @@ DeviceResult CpuGraphicsDevice::CreateOffscreenPlainSurface(int width, int heigh
                                                             TextureFormat format, MemoryPool pool,
                                                             Surface*& out) {
   out = nullptr;
+  if (Fails("CreateOffscreenPlainSurface")) return DeviceResult::Failed;
   if (pool == MemoryPool::Managed || !Info(format).isColor) return DeviceResult::InvalidCall;
   return MakeSurface({format, ResourceUsage::Plain, pool, width, height, true}, out);
 }
@@ -279,6 +289,7 @@ DeviceResult CpuGraphicsDevice::CreateOffscreenPlainSurface(int width, int heigh
 DeviceResult CpuGraphicsDevice::CreateRenderTarget(int width, int height, TextureFormat format,
                                                    bool lockable, Surface*& out) {
   out = nullptr;
+  if (Fails("CreateRenderTarget")) return DeviceResult::Failed;
   if (CheckDeviceFormat(TextureFormat::X8R8G8B8, ResourceUsage::RenderTarget,
                         ResourceKind::Surface, format) != DeviceResult::Ok)
     return DeviceResult::NotSupported;
@@ -292,6 +303,7 @@ DeviceResult CpuGraphicsDevice::CreateDepthStencilSurface(int width, int height,
                                                           Surface*& out) {
   (void)discard;
   out = nullptr;
+  if (Fails("CreateDepthStencilSurface")) return DeviceResult::Failed;
   if (CheckDeviceFormat(TextureFormat::X8R8G8B8, ResourceUsage::DepthStencil,
                         ResourceKind::Surface, format) != DeviceResult::Ok)
     return DeviceResult::NotSupported;
@@ -304,6 +316,7 @@ DeviceResult CpuGraphicsDevice::CreateDepthStencilSurface(int width, int height,
 
 DeviceResult CpuGraphicsDevice::LockRect(Surface* surface, const Rect* rect, LockedRect& out) {
   out = LockedRect{};
+  if (Fails("LockRect")) return DeviceResult::Failed;
   auto* s = dynamic_cast<CpuSurface*>(surface);
   if (!s || !s->Description().lockable || s->locked) return DeviceResult::InvalidCall;
   Rect r = rect ? *rect : Rect{0, 0, s->Width(), s->Height()};
@@ -353,6 +366,7 @@ DeviceResult CpuGraphicsDevice::UnlockRect(Texture* texture, int level) {
 
 DeviceResult CpuGraphicsDevice::SetRenderTarget(Surface* surface) {
   pipelineDirty_ = true;
+  if (Fails("SetRenderTarget")) return DeviceResult::Failed;
   auto* s = dynamic_cast<CpuSurface*>(surface);
   if (!backBuffer_ || !s || s->Description().usage != ResourceUsage::RenderTarget)
     return DeviceResult::InvalidCall;
@@ -371,6 +385,7 @@ DeviceResult CpuGraphicsDevice::GetRenderTarget(Surface*& out) {
 
 DeviceResult CpuGraphicsDevice::SetDepthStencilSurface(Surface* surface) {
   pipelineDirty_ = true;
+  if (Fails("SetDepthStencilSurface")) return DeviceResult::Failed;
   if (!backBuffer_) return DeviceResult::InvalidCall;
   if (!surface) {
     Bind(depthSurface_, nullptr);
@@ -384,6 +399,7 @@ DeviceResult CpuGraphicsDevice::SetDepthStencilSurface(Surface* surface) {
 
 DeviceResult CpuGraphicsDevice::SetViewport(const Viewport& v) {
   pipelineDirty_ = true;
+  if (Fails("SetViewport")) return DeviceResult::Failed;
   if (!renderTarget_) return DeviceResult::InvalidCall;
   if (v.x < 0 || v.y < 0 || v.width <= 0 || v.height <= 0 ||
       int64_t(v.x) + v.width > renderTarget_->Width() ||
@@ -401,6 +417,7 @@ DeviceResult CpuGraphicsDevice::GetViewport(Viewport& out) {
 }
 
 DeviceResult CpuGraphicsDevice::BeginScene() {
+  if (Fails("BeginScene")) return DeviceResult::Failed;
   if (!backBuffer_ || inScene_) return DeviceResult::InvalidCall;
   inScene_ = true;
   return DeviceResult::Ok;
@@ -473,6 +490,7 @@ DeviceResult CpuGraphicsDevice::SetVertexFormat(uint32_t format) {
 
 DeviceResult CpuGraphicsDevice::DrawPrimitiveUP(PrimitiveType type, int count,
                                                 const void* vertices, int stride) {
+  if (Fails("DrawPrimitiveUP")) return DeviceResult::Failed;
   if (!backBuffer_ || !inScene_ || !vertices || count <= 0 || count > (1 << 24))
     return DeviceResult::InvalidCall;
   if (type < PrimitiveType::PointList || type > PrimitiveType::TriangleFan)

@@ -4,6 +4,7 @@
 // the runtime must cope with.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "platform/gpu/pipeline.h"
@@ -26,6 +27,9 @@ struct CpuDeviceSettings {
   bool failMixedProcessing = false;  // creation with mixed vertex processing fails
   // Texture creations that still succeed; -1 for no limit. Each success counts it down.
   int textureCreationsLeft = -1;
+  // Operations that fail (with DeviceResult::Failed) whatever they are asked, by name:
+  // "CreateTexture", "GetSurfaceLevel", "LockRect", "UpdateSurface", "SetViewport", ...
+  std::vector<std::string> failingCalls;
   // The desktop format reported for windowed back buffers; Unknown: from the window's depth.
   TextureFormat desktopFormat = TextureFormat::Unknown;
   // The pixel format the display's 16-bit modes are in (R5G6B5 or X1R5G5B5).
@@ -117,6 +121,7 @@ class CpuGraphicsDevice final : public GraphicsDevice {
   DeviceResult SetPixelShaderConstant(int index, const float* values, int vectors) override;
 
  private:
+  bool Fails(const char* call) const;
   bool Usable(const std::vector<TextureFormat>& refused, TextureFormat format) const;
   void AddReference(CpuSurface* surface);
   void DropReference(CpuSurface* surface);

@@ -19,6 +19,7 @@ PixelLayout LayoutOf(TextureFormat format) {
 
 DeviceResult CpuGraphicsDevice::Present(const Rect* source, const Rect* destination) {
   if (!backBuffer_ || backBuffer_->locked) return DeviceResult::InvalidCall;
+  if (Fails("Present")) lost_ = true;
   if (lost_) return DeviceResult::DeviceLost;
   if (source && (source->left < 0 || source->top < 0 || source->right > backBuffer_->Width() ||
                  source->bottom > backBuffer_->Height() || source->left >= source->right ||

@@ -97,7 +97,8 @@ inline void UnpackColour(uint32_t c, double* out) {
 }
 
 // Attribute slots of the triangle interpolator.
-enum { kDiffuseA = 0, kSpecularA = 4, kU0 = 8, kV0, kU1, kV1, kZ, kAttributes };
+// kW carries rhw (1 unless the triangle is drawn with perspective).
+enum { kDiffuseA = 0, kSpecularA = 4, kU0 = 8, kV0, kU1, kV1, kZ, kW, kAttributes };
 
 void Attributes(const RasterVertex& v, double* out) {
   UnpackColour(v.diffuse, out + kDiffuseA);
@@ -107,6 +108,7 @@ void Attributes(const RasterVertex& v, double* out) {
   out[kU1] = v.u[1];
   out[kV1] = v.v[1];
   out[kZ] = v.z;
+  out[kW] = 1;
 }
 
 void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, const RasterVertex& c,
@@ -151,12 +153,16 @@ void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, con
   }
   const double area = (x[1] - x[0]) * (y[2] - y[0]) - (x[2] - x[0]) * (y[1] - y[0]);
   double planeC[kAttributes], planeX[kAttributes], planeY[kAttributes];
-  for (int k = 0; k < kAttributes; ++k) {
-    const double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
-    planeX[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
-    planeY[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
-    planeC[k] = attr[0][k] - planeX[k] * x[0] - planeY[k] * y[0];
-  }
+  auto planes = [&] {
+    for (int k = 0; k < kAttributes; ++k) {
+      const double d1 = attr[1][k] - attr[0][k], d2 = attr[2][k] - attr[0][k];
+      planeX[k] = (d1 * (y[2] - y[0]) - d2 * (y[1] - y[0])) / area;
+      planeY[k] = (d2 * (x[1] - x[0]) - d1 * (x[2] - x[0])) / area;
+      planeC[k] = attr[0][k] - planeX[k] * x[0] - planeY[k] * y[0];
+    }
+  };
+  planes();
+  // Derivatives for the choice of mip level come from the screen-linear planes.
   Derivatives d;
   for (int s = 0; s < 2; ++s) {
     d.dudx[s] = float(planeX[kU0 + 2 * s]);
@@ -165,6 +171,17 @@ void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, con
     d.dvdy[s] = float(planeY[kV0 + 2 * s]);
   }
   SelectLevels(p, d);
+  // Vertices of differing rhw are interpolated with perspective: every attribute but z is
+  // interpolated as attribute * rhw and divided by the interpolated rhw.
+  const float w0 = v[0]->rhw, w1 = v[1]->rhw, w2 = v[2]->rhw;
+  const bool perspective = !(w0 == w1 && w1 == w2) && w0 > 0 && w1 > 0 && w2 > 0 &&
+                           std::isfinite(w0) && std::isfinite(w1) && std::isfinite(w2);
+  if (perspective) {
+    for (int i = 0; i < 3; ++i)
+      for (int k = 0; k < kAttributes; ++k)
+        if (k != kZ) attr[i][k] *= double(v[i]->rhw);
+    planes();
+  }
 
   const int64_t minY = std::min({Y[0], Y[1], Y[2]}), maxY = std::max({Y[0], Y[1], Y[2]});
   const int64_t rowFirst = std::max<int64_t>(CeilDiv(minY, kSub), p.clip.top);
@@ -192,15 +209,23 @@ void DrawTriangle(Pipeline& p, const RasterVertex& a, const RasterVertex& b, con
     for (int k = firstAttribute; k < kAttributes; ++k)
       values[k] = planeC[k] + planeX[k] * double(from) + planeY[k] * double(py);
     for (int64_t px = from; px <= to; ++px) {
-      if (!p.flat) {
-        f.diffuse = PackColour(values + kDiffuseA);
-        f.specular = PackColour(values + kSpecularA);
+      double at[kAttributes];
+      const double* a = values;
+      if (perspective) {
+        const double inverse = 1.0 / values[kW];
+        for (int k = firstAttribute; k < kAttributes; ++k) at[k] = values[k] * inverse;
+        at[kZ] = values[kZ];
+        a = at;
       }
-      f.u[0] = float(values[kU0]);
-      f.v[0] = float(values[kV0]);
-      f.u[1] = float(values[kU1]);
-      f.v[1] = float(values[kV1]);
-      f.z = float(values[kZ]);
+      if (!p.flat) {
+        f.diffuse = PackColour(a + kDiffuseA);
+        f.specular = PackColour(a + kSpecularA);
+      }
+      f.u[0] = float(a[kU0]);
+      f.v[0] = float(a[kV0]);
+      f.u[1] = float(a[kU1]);
+      f.v[1] = float(a[kV1]);
+      f.z = float(a[kZ]);
       Output(p, int(px), int(py), Shade(p, f), f.z);
       for (int k = firstAttribute; k < kAttributes; ++k) values[k] += planeX[k];
     }
@@ -221,16 +246,70 @@ inline uint32_t BlendSourceAlpha(uint32_t s, uint32_t d) {
   return ag | rb;
 }
 
-using SpanFunction = void (*)(const Pipeline&, const uint32_t*, uint32_t*, int, uint32_t,
+using SpanFunction = void (*)(const Pipeline&, const uint32_t*, uint8_t*, int, uint32_t,
                               uint32_t, uint32_t);
 
-// One row of a 1:1 rectangle onto a 32-bit target. Colour: 0 the texel itself, 1 the texel with
-// a constant alpha, 2 the full stage combination. Test: 0 none, 1 alpha above p.alphaAbove,
-// 2 the table of passing alphas. Blend: 0 none, 1 source alpha over, 2 any.
-template <int kColour, int kTest, int kBlend, bool kOpaqueTarget>
-void Span32(const Pipeline& p, const uint32_t* source, uint32_t* target, int count,
-            uint32_t diffuse, uint32_t specular, uint32_t constantAlpha) {
-  if constexpr (kColour == 0 && kTest == 0 && kBlend == 0) {
+// Targets the spans write directly: 0 X8R8G8B8, 1 A8R8G8B8, 2 R5G6B5, 3 X1R5G5B5. The
+// conversions are those of LoadPixel and StorePixel.
+int SpanTargetKind(TextureFormat format) {
+  switch (format) {
+    case TextureFormat::X8R8G8B8: return 0;
+    case TextureFormat::A8R8G8B8: return 1;
+    case TextureFormat::R5G6B5: return 2;
+    case TextureFormat::X1R5G5B5: return 3;
+    default: return -1;
+  }
+}
+
+template <int kTarget>
+inline uint32_t LoadTarget(const uint8_t* row, int i) {
+  if constexpr (kTarget <= 1) {
+    uint32_t v;
+    std::memcpy(&v, row + size_t(i) * 4, 4);
+    return kTarget == 0 ? v | 0xFF000000u : v;
+  } else {
+    uint16_t v;
+    std::memcpy(&v, row + size_t(i) * 2, 2);
+    uint32_t r, g, b;
+    if constexpr (kTarget == 2) {
+      r = (v >> 11) & 31;
+      g = (v >> 5) & 63;
+      b = v & 31;
+      g = (g << 2) | (g >> 4);
+    } else {
+      r = (v >> 10) & 31;
+      g = (v >> 5) & 31;
+      b = v & 31;
+      g = (g << 3) | (g >> 2);
+    }
+    r = (r << 3) | (r >> 2);
+    b = (b << 3) | (b >> 2);
+    return 0xFF000000u | r << 16 | g << 8 | b;
+  }
+}
+
+template <int kTarget>
+inline void StoreTarget(uint8_t* row, int i, uint32_t c) {
+  if constexpr (kTarget <= 1) {
+    std::memcpy(row + size_t(i) * 4, &c, 4);
+  } else {
+    const uint32_t r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
+    uint16_t v;
+    if constexpr (kTarget == 2)
+      v = uint16_t((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
+    else
+      v = uint16_t(0x8000 | (r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
+    std::memcpy(row + size_t(i) * 2, &v, 2);
+  }
+}
+
+// One row of a 1:1 rectangle. Colour: 0 the texel itself, 1 the texel with a constant alpha,
+// 2 the full stage combination. Test: 0 none, 1 alpha above p.alphaAbove, 2 the table of passing
+// alphas. Blend: 0 none, 1 source alpha over, 2 any.
+template <int kColour, int kTest, int kBlend, int kTarget>
+void Span(const Pipeline& p, const uint32_t* source, uint8_t* target, int count,
+          uint32_t diffuse, uint32_t specular, uint32_t constantAlpha) {
+  if constexpr (kColour == 0 && kTest == 0 && kBlend == 0 && kTarget <= 1) {
     std::memcpy(target, source, size_t(count) * 4);
     return;
   }
@@ -243,54 +322,61 @@ void Span32(const Pipeline& p, const uint32_t* source, uint32_t* target, int cou
     else
       c = CombineStages(p, diffuse, specular, &source[i]);
     if constexpr (kTest == 1) {
-      // Without branches, so the loop stays straight through a sprite's edges.
-      const uint32_t keep = 0u - uint32_t(int(c >> 24) > p.alphaAbove);
-      uint32_t out = c;
-      if constexpr (kBlend == 1) out = BlendSourceAlpha(c, kOpaqueTarget ? target[i] | 0xFF000000u : target[i]);
-      if constexpr (kBlend == 2) out = Blend(p, c, kOpaqueTarget ? target[i] | 0xFF000000u : target[i]);
-      target[i] = (out & keep) | (target[i] & ~keep);
-      continue;
+      if constexpr (kTarget <= 1) {
+        // Without branches, so the loop stays straight through a sprite's edges.
+        const uint32_t keep = 0u - uint32_t(int(c >> 24) > p.alphaAbove);
+        const uint32_t d = LoadTarget<kTarget>(target, i);
+        uint32_t out = c;
+        if constexpr (kBlend == 1) out = BlendSourceAlpha(c, d);
+        if constexpr (kBlend == 2) out = Blend(p, c, d);
+        uint32_t old;
+        std::memcpy(&old, target + size_t(i) * 4, 4);
+        StoreTarget<kTarget>(target, i, (out & keep) | (old & ~keep));
+        continue;
+      } else {
+        if (int(c >> 24) <= p.alphaAbove) continue;
+      }
     }
     if constexpr (kTest == 2)
       if (!p.alphaPasses[c >> 24]) continue;
-    if constexpr (kBlend == 0) {
-      target[i] = c;
-    } else {
-      uint32_t d = target[i];
-      if constexpr (kOpaqueTarget) d |= 0xFF000000u;
-      if constexpr (kBlend == 1)
-        target[i] = BlendSourceAlpha(c, d);
-      else
-        target[i] = Blend(p, c, d);
-    }
+    if constexpr (kBlend == 1)
+      c = BlendSourceAlpha(c, LoadTarget<kTarget>(target, i));
+    else if constexpr (kBlend == 2)
+      c = Blend(p, c, LoadTarget<kTarget>(target, i));
+    StoreTarget<kTarget>(target, i, c);
   }
 }
 
 template <int C, int T, int B>
-SpanFunction PickTarget(bool opaque) {
-  return opaque ? &Span32<C, T, B, true> : &Span32<C, T, B, false>;
+SpanFunction PickTarget(int kind) {
+  switch (kind) {
+    case 0: return &Span<C, T, B, 0>;
+    case 1: return &Span<C, T, B, 1>;
+    case 2: return &Span<C, T, B, 2>;
+    default: return &Span<C, T, B, 3>;
+  }
 }
 template <int C, int T>
-SpanFunction PickBlend(int blend, bool opaque) {
+SpanFunction PickBlend(int blend, int kind) {
   switch (blend) {
-    case 0: return PickTarget<C, T, 0>(opaque);
-    case 1: return PickTarget<C, T, 1>(opaque);
-    default: return PickTarget<C, T, 2>(opaque);
+    case 0: return PickTarget<C, T, 0>(kind);
+    case 1: return PickTarget<C, T, 1>(kind);
+    default: return PickTarget<C, T, 2>(kind);
   }
 }
 template <int C>
-SpanFunction PickTest(int test, int blend, bool opaque) {
+SpanFunction PickTest(int test, int blend, int kind) {
   switch (test) {
-    case 0: return PickBlend<C, 0>(blend, opaque);
-    case 1: return PickBlend<C, 1>(blend, opaque);
-    default: return PickBlend<C, 2>(blend, opaque);
+    case 0: return PickBlend<C, 0>(blend, kind);
+    case 1: return PickBlend<C, 1>(blend, kind);
+    default: return PickBlend<C, 2>(blend, kind);
   }
 }
-SpanFunction PickSpan(int colour, int test, int blend, bool opaque) {
+SpanFunction PickSpan(int colour, int test, int blend, int kind) {
   switch (colour) {
-    case 0: return PickTest<0>(test, blend, opaque);
-    case 1: return PickTest<1>(test, blend, opaque);
-    default: return PickTest<2>(test, blend, opaque);
+    case 0: return PickTest<0>(test, blend, kind);
+    case 1: return PickTest<1>(test, blend, kind);
+    default: return PickTest<2>(test, blend, kind);
   }
 }
 
@@ -335,7 +421,7 @@ int ClassifyColour(const Pipeline& p, uint32_t diffuse, uint32_t specular, uint3
 }
 
 bool SameValues(const RasterVertex& a, const RasterVertex& b, bool colours) {
-  if (a.z != b.z) return false;
+  if (a.z != b.z || a.rhw != b.rhw) return false;
   for (int s = 0; s < 2; ++s)
     if (a.u[s] != b.u[s] || a.v[s] != b.v[s]) return false;
   return !colours || (a.diffuse == b.diffuse && a.specular == b.specular);
@@ -382,7 +468,7 @@ bool DrawRectangle(Pipeline& p, const RasterVertex* v) {
     if (corner[0]->v[s] != corner[1]->v[s] || corner[2]->v[s] != corner[3]->v[s]) return false;
   }
   for (int k = 1; k < 4; ++k) {
-    if (corner[k]->z != corner[0]->z) return false;
+    if (corner[k]->z != corner[0]->z || corner[k]->rhw != corner[0]->rhw) return false;
     if (!p.flat && (corner[k]->diffuse != corner[0]->diffuse ||
                     corner[k]->specular != corner[0]->specular))
       return false;
@@ -428,9 +514,8 @@ bool DrawRectangle(Pipeline& p, const RasterVertex* v) {
       const int texelX = int(rx), texelY = int(ry);
       uint32_t constantAlpha = 0;
       const int colour = ClassifyColour(p, diffuse, specular, &constantAlpha);
-      const TextureFormat format = p.target->Format();
-      const bool target32 = format == TextureFormat::X8R8G8B8 || format == TextureFormat::A8R8G8B8;
-      if (target32 && (colour != 2 || p.stageCount == 1)) {
+      const int kind = SpanTargetKind(p.target->Format());
+      if (kind >= 0 && p.stageCount == 1) {
         const int blend = !p.blend ? 0
                           : (p.source == BlendFactor::SourceAlpha &&
                              p.destination == BlendFactor::InverseSourceAlpha &&
@@ -438,13 +523,13 @@ bool DrawRectangle(Pipeline& p, const RasterVertex* v) {
                               ? 1
                               : 2;
         SpanFunction span =
-            PickSpan(colour, !p.alphaTest ? 0 : p.alphaAbove >= -1 ? 1 : 2, blend,
-                     format == TextureFormat::X8R8G8B8);
+            PickSpan(colour, !p.alphaTest ? 0 : p.alphaAbove >= -1 ? 1 : 2, blend, kind);
+        const size_t pixelBytes = kind <= 1 ? 4 : 2;
         for (int64_t py = y0; py < y1; ++py) {
           const uint32_t* source = s0.view.texels +
                                    size_t(texelY + (py - y0)) * size_t(s0.view.width) +
                                    size_t(texelX);
-          uint32_t* target = reinterpret_cast<uint32_t*>(p.target->Row(int(py))) + x0;
+          uint8_t* target = p.target->Row(int(py)) + size_t(x0) * pixelBytes;
           span(p, source, target, width, diffuse, specular, constantAlpha);
         }
         return true;
@@ -613,7 +698,7 @@ void DrawPrimitives(Pipeline& p, PrimitiveType type, int count, const uint8_t* v
       for (int i = 0; i < count; ++i) {
         RasterVertex centre = at(0), b = at(i + 1), c = at(i + 2);
         DrawTriangle(p, centre, b, c, b);
-        }
+      }
       break;
   }
 }

@@ -1,8 +1,8 @@
 // Turns pre-transformed primitives into pixels. Pixel centres lie on integer coordinates; a
 // triangle covers the pixels whose centre is inside it, and a centre on an edge belongs to the
 // triangle only when the edge is a top or a left edge, so triangles sharing an edge cover each
-// pixel once. Attributes are interpolated linearly in screen space (rhw is not used: the runtime's
-// vertices all carry 1). Two triangles of a list that form an axis-aligned rectangle are drawn
+// pixel once. Attributes are interpolated linearly in screen space, or with perspective when the
+// vertices of a triangle carry differing rhw (the runtime's all carry 1). Two triangles of a list that form an axis-aligned rectangle are drawn
 // row by row; a rectangle whose texture maps 1:1 onto the pixels is drawn as texel spans.
 #pragma once
 

@@ -47,19 +47,20 @@ namespace {
 bool InRange(uint32_t value, uint32_t first, uint32_t last) { return value >= first && value <= last; }
 bool ValidArgument(uint32_t value) {
   using namespace stage_argument;
-  return (value & kSourceMask) <= kSpecular && (value & ~(kSourceMask | kComplement | kAlphaReplicate)) == 0;
+  return (value & kSourceMask) <= kFactor &&
+         (value & ~(kSourceMask | kComplement | kAlphaReplicate)) == 0;
 }
 }  // namespace
 
 bool ValidRenderState(RenderState state, uint32_t value) {
   switch (state) {
     case RenderState::ZFunction:
-    case RenderState::AlphaFunction: return InRange(value, 1, 8);
+    case RenderState::AlphaFunction: return InRange(value, 0, 7);
     case RenderState::SourceBlend:
-    case RenderState::DestinationBlend: return InRange(value, 1, 11);
-    case RenderState::BlendOperation: return InRange(value, 1, 5);
-    case RenderState::ShadeMode: return InRange(value, 1, 2);
-    case RenderState::CullMode: return InRange(value, 1, 3);
+    case RenderState::DestinationBlend: return InRange(value, 0, 10);
+    case RenderState::BlendOperation: return InRange(value, 0, 4);
+    case RenderState::ShadeMode: return InRange(value, 0, 1);
+    case RenderState::CullMode: return InRange(value, 0, 2);
     case RenderState::AlphaReference: return value <= 255;
     case RenderState::Count: return false;
     default: return true;
@@ -69,7 +70,7 @@ bool ValidRenderState(RenderState state, uint32_t value) {
 bool ValidStageState(TextureStageState state, uint32_t value) {
   switch (state) {
     case TextureStageState::ColorOperation:
-    case TextureStageState::AlphaOperation: return InRange(value, 1, 13);
+    case TextureStageState::AlphaOperation: return InRange(value, 0, 12);
     case TextureStageState::TexCoordIndex: return value <= 1;
     case TextureStageState::Count: return false;
     default: return ValidArgument(value);
@@ -79,7 +80,7 @@ bool ValidStageState(TextureStageState state, uint32_t value) {
 bool ValidSamplerState(SamplerState state, uint32_t value) {
   switch (state) {
     case SamplerState::AddressU:
-    case SamplerState::AddressV: return InRange(value, 1, 3);
+    case SamplerState::AddressV: return InRange(value, 0, 2);
     case SamplerState::MagFilter:
     case SamplerState::MinFilter:
     case SamplerState::MipFilter: return value <= 3;

@@ -20,12 +20,21 @@ Rect Whole(const CpuSurface& s) { return Rect{0, 0, s.Width(), s.Height()}; }
 
 void FillRect(CpuSurface& s, const Rect& r, uint32_t argb) {
   const int bpp = Info(s.Format()).bytesPerPixel;
-  uint8_t pixel[4];
-  StorePixel(s.Format(), pixel, argb);
-  for (int y = r.top; y < r.bottom; ++y) {
-    uint8_t* row = s.Row(y) + size_t(r.left) * size_t(bpp);
-    for (int x = r.left; x < r.right; ++x, row += bpp) std::memcpy(row, pixel, size_t(bpp));
+  // One row in the surface's format, then copied into every row of the rectangle.
+  std::vector<uint8_t> row(size_t(r.Width()) * size_t(bpp));
+  if (bpp == 4) {
+    std::vector<uint32_t> words(size_t(r.Width()), argb);
+    RowFromArgb(s.Format(), words.data(), row.data(), r.Width());
+  } else {
+    uint8_t pixel[4];
+    StorePixel(s.Format(), pixel, argb);
+    for (size_t x = 0; x < size_t(r.Width()); ++x) {
+      row[x * 2] = pixel[0];
+      row[x * 2 + 1] = pixel[1];
+    }
   }
+  for (int y = r.top; y < r.bottom; ++y)
+    std::memcpy(s.Row(y) + size_t(r.left) * size_t(bpp), row.data(), row.size());
   s.Touch();
 }
 
@@ -57,6 +66,7 @@ bool BlockAligned(const Rect& r, const CpuSurface& s) {
 }  // namespace
 
 DeviceResult CpuGraphicsDevice::ColorFill(Surface* surface, const Rect* rect, uint32_t argb) {
+  if (Fails("ColorFill")) return DeviceResult::Failed;
   auto* s = dynamic_cast<CpuSurface*>(surface);
   if (!backBuffer_ || !s || !Info(s->Format()).isColor || s->locked ||
       s->Description().pool != MemoryPool::Default)
@@ -70,6 +80,7 @@ DeviceResult CpuGraphicsDevice::ColorFill(Surface* surface, const Rect* rect, ui
 DeviceResult CpuGraphicsDevice::UpdateSurface(Surface* source, const Rect* sourceRect,
                                               Surface* destination, int destinationX,
                                               int destinationY) {
+  if (Fails("UpdateSurface")) return DeviceResult::Failed;
   auto* from = dynamic_cast<CpuSurface*>(source);
   auto* to = dynamic_cast<CpuSurface*>(destination);
   if (!backBuffer_ || !from || !to || from == to || from->locked || to->locked)
@@ -91,6 +102,7 @@ DeviceResult CpuGraphicsDevice::UpdateSurface(Surface* source, const Rect* sourc
 DeviceResult CpuGraphicsDevice::StretchRect(Surface* source, const Rect* sourceRect,
                                             Surface* destination, const Rect* destinationRect,
                                             TextureFilter filter) {
+  if (Fails("StretchRect")) return DeviceResult::Failed;
   auto* from = dynamic_cast<CpuSurface*>(source);
   auto* to = dynamic_cast<CpuSurface*>(destination);
   if (!backBuffer_ || !from || !to || from->locked || to->locked) return DeviceResult::InvalidCall;
@@ -157,6 +169,7 @@ DeviceResult CpuGraphicsDevice::StretchRect(Surface* source, const Rect* sourceR
 }
 
 DeviceResult CpuGraphicsDevice::GetRenderTargetData(Surface* renderTarget, Surface* destination) {
+  if (Fails("GetRenderTargetData")) return DeviceResult::Failed;
   auto* from = dynamic_cast<CpuSurface*>(renderTarget);
   auto* to = dynamic_cast<CpuSurface*>(destination);
   if (!backBuffer_ || !from || !to || from->locked || to->locked) return DeviceResult::InvalidCall;
@@ -169,6 +182,7 @@ DeviceResult CpuGraphicsDevice::GetRenderTargetData(Surface* renderTarget, Surfa
 }
 
 DeviceResult CpuGraphicsDevice::Clear(uint32_t flags, uint32_t argb, float z) {
+  if (Fails("Clear")) return DeviceResult::Failed;
   using namespace clear_flags;
   if (!backBuffer_ || !flags || (flags & ~(kTarget | kZBuffer))) return DeviceResult::InvalidCall;
   if ((flags & kZBuffer) && !depthSurface_) return DeviceResult::InvalidCall;

@@ -16,6 +16,7 @@ struct HeadlessPlatform {
   HeadlessWindow window{clock};
   gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
   HeadlessInput input;
+  gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
   Platform platform;
 
   HeadlessPlatform() {
@@ -24,6 +25,7 @@ struct HeadlessPlatform {
     platform.system = &system;
     platform.graphics = &graphics;
     platform.input = &input;
+    platform.graphics = &graphics;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

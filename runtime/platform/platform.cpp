@@ -13,7 +13,6 @@ struct RealPlatform {
   LinuxClock clock;
   LinuxSystem system;
   SdlWindow window{clock};
-  gpu::CpuGraphicsDevice graphics{window};
   SdlInput input;
   gpu::CpuGraphicsDevice graphics{window};
   Platform platform;
@@ -21,7 +20,6 @@ struct RealPlatform {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
-    platform.graphics = &graphics;
     platform.input = &input;
     platform.graphics = &graphics;
   }

@@ -14,7 +14,6 @@ struct HeadlessPlatform {
   HeadlessClock clock;
   HeadlessSystem system;
   HeadlessWindow window{clock};
-  gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
   HeadlessInput input;
   gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
   Platform platform;
@@ -23,7 +22,6 @@ struct HeadlessPlatform {
     platform.window = &window;
     platform.clock = &clock;
     platform.system = &system;
-    platform.graphics = &graphics;
     platform.input = &input;
     platform.graphics = &graphics;
   }

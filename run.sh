@@ -49,13 +49,14 @@ case "${1:-}" in
   play)
     install_missing
     build release Release -DQR_BUILD_TESTS=OFF -DQR_BUILD_BENCH=OFF
-    cd examples/hello && exec ../../build/release/examples/hello/hello
+    cd game && exec ../build/release/game/potemaru
     ;;
   test)
     install_missing
     build release Release
     run_tests release
-    build sanitize Debug -DQR_SANITIZE=ON -DQR_BUILD_BENCH=OFF
+    # Optimised with debug information: the game's tests play thousands of frames.
+    build sanitize RelWithDebInfo -DQR_SANITIZE=ON -DQR_BUILD_BENCH=OFF
     run_tests sanitize
     ;;
   *)

@@ -65,6 +65,104 @@ int SetCursorVisible(int visible);
 int GetDesktopMode(int* width, int* height, int* colourBits);
 
 // ---------------------------------------------------------------------------------------------
+// Screen mode and graphics device
+
+// The drawing screen's size and colour depth (8, 16 or 32) and the full-screen refresh rate (0:
+// the display's default). Before RuntimeInit it only stores them; afterwards it changes the mode
+// (deleting every graphic): 0 when the mode asked for is in force, -2 when the runtime fell back
+// to 640 x 480 x 16, else -1. In a window the depth follows the desktop.
+int SetScreenMode(int width, int height, int colourBits, int refreshRate);
+// 0 before start: never use the graphics device. -1 after start.
+int SetHardwareRendering(int enabled);
+// 0: present frames without waiting for the vertical blank.
+int SetVerticalSyncWait(int enabled);
+int GetVerticalSyncWait();
+// The full-screen modes of the display (16 bits and deeper). An index out of range gives -1 in
+// every output and returns -1.
+int GetDisplayModeCount();
+int GetDisplayMode(int index, int* width, int* height, int* colourBits, int* refreshRate);
+// The routine that refills graphics after the device was lost and made again; null restores the
+// default, which loads every graphic from its file again.
+int SetRestoreCallback(void (*routine)());
+
+// ---------------------------------------------------------------------------------------------
+// Graphics: handles to pictures held in textures
+
+// Loads a picture file (BMP, JPEG, PNG, TGA, DDS, BGRA). A file named like it with "_a" before
+// the extension (pote\taitol_a.png) gives its alpha channel from its red channel. Pictures
+// without alpha treat black as transparent. -1 when it cannot be loaded. flag: pass 0.
+int LoadGraphic(const char* path, int flag);
+// Loads a picture and cuts it into count cells of cellWidth x cellHeight, left to right then top
+// to bottom, writing one handle per cell into handles (room for count). 0 / -1.
+int LoadSplitGraphic(const char* path, int count, int columns, int rows, int cellWidth,
+                     int cellHeight, int* handles, int flag);
+// An empty graphic of that size.
+int CreateEmptyGraphic(int width, int height);
+int DeleteGraphic(int handle);
+// *flag becomes 0 now and 1 when the graphic is deleted; null stops that.
+int SetGraphicDeletionFlag(int handle, int* flag);
+// The size of a graphic, or of the screen for the codes -2 and -4.
+int GetGraphicSize(int handle, int* width, int* height);
+// Fills a drawable graphic with a colour (components 0-255); other graphics are left alone.
+int FillGraphic(int handle, int red, int green, int blue, int alpha);
+// Copies the rectangle of the draw target into a graphic of exactly its size.
+int GetDrawScreenGraph(int x1, int y1, int x2, int y2, int handle);
+
+// ---------------------------------------------------------------------------------------------
+// Drawing
+
+// Draws the graphic with its top-left at (x, y). transparent 1 honours its alpha channel or
+// transparent colour, 0 draws it opaque. -1 for an invalid handle; nothing drawn and 0 when the
+// clip area is empty.
+int DrawGraphic(int x, int y, int handle, int transparent);
+// Draws the rectangle (srcX, srcY, width, height) of the graphic at (destX, destY); turned 1
+// mirrors it left to right.
+int DrawGraphicRect(int destX, int destY, int srcX, int srcY, int width, int height, int handle,
+                    int transparent, int turned);
+// Blend code 0 (none), 1 (alpha), 2 (add), 3 (subtract), 4 (multiply), ... with its parameter
+// 0-255.
+int SetBlendMode(int code, int param);
+// Multiplies the colours drawn (each 0-255; 255, 255, 255 leaves them as they are).
+int SetBrightness(int red, int green, int blue);
+// 0 nearest, 1 bilinear, 2 anisotropic.
+int SetFilterMode(int mode);
+// Drawing is limited to the rectangle (right and bottom exclusive).
+int SetClipArea(int x1, int y1, int x2, int y2);
+// -2 back screen, -4 front screen (shown again every 32 ms while selected), or a drawable
+// graphic. -1 before start.
+int SetDrawTarget(int target);
+// Clears the draw target to black.
+int ClearScreen();
+// Shows the frame drawn. -1 when it could not be shown.
+int FlipScreen();
+// A colour in the screen's format: 0xFFFF for white on a 16-bit screen, 0xFFFFFFFF on a 32-bit.
+int MakeColor(int red, int green, int blue);
+int SplitColor(int colour, int* red, int* green, int* blue);
+
+// ---------------------------------------------------------------------------------------------
+// Text, drawn with the default font
+
+// The default font's size (-1: 16) and type (-1: 0; 3 is anti-aliased with an edge).
+int SetDefaultFontSize(int size);
+int SetDefaultFontType(int type);
+// Draws text with the default font at (x, y) in colour (MakeColor), edged with edgeColour.
+int DrawTextLine(int x, int y, const char* text, int colour, int edgeColour);
+// Formats printf-style (at most 2048 bytes) and draws it with a black edge.
+int DrawTextFormat(int x, int y, int colour, const char* format, ...) __attribute__((format(printf, 4, 5)));
+
+// ---------------------------------------------------------------------------------------------
+// Sound
+
+// Loads a sound file (WAVE, MP3, Ogg Vorbis) that can play bufferCount times at once (at most
+// 10). shareWith: -1. -1 when it cannot be loaded or there is no sound device.
+int LoadSoundFile(const char* path, int bufferCount, int shareWith);
+// playType 1 plays once in the background, 3 loops; restart 1 starts from the beginning.
+int PlaySoundHandle(int handle, int playType, int restart);
+int StopSoundHandle(int handle);
+// Volume 0-255 (note: the volume comes first).
+int SetSoundVolume(int volume, int handle);
+
+// ---------------------------------------------------------------------------------------------
 // Time and random numbers
 
 // Milliseconds from an arbitrary start, never negative, wrapping to 0 after 2^31.

@@ -8,8 +8,11 @@
 #include "core/call_guard.h"
 #include "core/log.h"
 #include "core/main_window.h"
+#include "core/runtime_observer.h"
 #include "core/timing.h"
 #include "file/stream_functions.h"
+#include "graphics/draw_settings.h"
+#include "graphics/graphics_device.h"
 #include "graphics/screen_settings.h"
 #include "input/input_state.h"
 #include "platform/platform.h"
@@ -42,6 +45,7 @@ void TeardownCore() {
   if (!life.started) return;
   WindowState& w = MainWindow();
   w.endState = 1;
+  graphics::EndGraphics();
   input::EndInput();
   EndWindow();
   if (life.comStarted) {
@@ -104,6 +108,7 @@ int RunStart() {
 
   if (RunWindowStep() == -1) return FailStart();
   if (!w.settings.withoutInput && input::InitInput() == -1) return FailStart();
+  if (!w.settings.withoutGraphics && graphics::InitGraphics() < 0) return FailStart();
 
   WriteLog("文字コードバッファの初期化を行います... ");
   WriteLog("完了しました\n");
@@ -113,6 +118,9 @@ int RunStart() {
     host.window->Raise();
     host.window->SetTopMost(true);
   }
+  // Drawing goes to the front screen until the program chooses otherwise.
+  SetDrawTarget(graphics::kBackScreen);
+  SetDrawTarget(graphics::kFrontScreen);
   life.starting = 0;
   return 0;
 }
@@ -125,6 +133,7 @@ int RuntimeInit() {
   qr::core::EnterRuntimeCall();
   int result = qr::core::RunStart();
   qr::core::LeaveRuntimeCall();
+  if (result == 0) qr::core::NotifyRuntimeObserver(qr::core::RuntimeEvent::Started);
   return result;
 }
 

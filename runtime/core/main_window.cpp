@@ -8,6 +8,9 @@
 #include "core/lifecycle.h"
 #include "core/random.h"
 #include "core/timing.h"
+#include "graphics/draw_settings.h"
+#include "graphics/draw_state.h"
+#include "graphics/graphics_device.h"
 #include "graphics/screen_settings.h"
 #include "input/input_state.h"
 #include "platform/encoding.h"
@@ -69,8 +72,10 @@ Rect CentredWindowRect() {
 
 void ReadClientRect() { MainWindow().clientRect = Host().window->ClientRect(); }
 
+}  // namespace
+
 // Sizes the window so that its client area is the screen size again.
-void FitWindow() {
+void FitMainWindow() {
   WindowState& w = MainWindow();
   const WindowSettings& s = w.settings;
   const auto& screen = graphics::Screen();
@@ -92,6 +97,8 @@ void FitWindow() {
     w.settings.visibleStyleBit = 1;
   }
 }
+
+namespace {
 
 void ShowHostCursor() {
   while (Host().window->ShowCursor(true) < 0) {
@@ -149,8 +156,15 @@ void DestroyMainWindow() {
 void OnActivate(bool active, bool minimised) {
   WindowState& w = MainWindow();
   if (w.creating) return;
-  (void)minimised;
   w.active = active ? 1 : 0;
+  if (active && Started()) {
+    // Show the screen again at once; a device that cannot present any more is made anew.
+    if (w.settings.windowed) {
+      if (FlipScreen() != 0) graphics::RecreateGraphicsDevice();
+    } else if (!minimised) {
+      graphics::RecreateGraphicsDevice();
+    }
+  }
   // Input devices follow the activation; a full-screen window that goes inactive leaves them.
   if (active || w.settings.windowed) input::ReacquireInputDevices();
   if (!active && w.cursorClipped) {
@@ -193,7 +207,23 @@ void HandleWindowMessage(const Message& message) {
   WindowState& w = MainWindow();
   switch (message.kind) {
     case MessageKind::Move:
-      if (w.settings.windowed && !w.changingMode) ReadClientRect();
+      if (w.settings.windowed && !w.changingMode) {
+        ReadClientRect();
+        if (graphics::Device().ready) graphics::ReapplyClipArea();
+      }
+      break;
+    case MessageKind::Paint:
+      // A window uncovered shows the last frame again.
+      if (w.settings.windowed && Started() && graphics::Draw().drawTarget == graphics::kBackScreen) {
+        graphics::ScreenSettings& screen = graphics::Screen();
+        bool noWait = screen.noVSyncWait;
+        screen.noVSyncWait = true;
+        FlipScreen();
+        screen.noVSyncWait = noWait;
+      }
+      break;
+    case MessageKind::Timer:
+      if (message.param1 == graphics::kFrontScreenTimerId) graphics::OnFrontScreenTimer();
       break;
     case MessageKind::Size:
       if (message.param1 == 2) {
@@ -201,7 +231,7 @@ void HandleWindowMessage(const Message& message) {
           w.toggleRequested = 1;
       } else if (message.param1 == 0 && w.created) {
         // A minimised window is left alone; it is fitted again when restored.
-        FitWindow();
+        FitMainWindow();
       }
       break;
     case MessageKind::ActivateApp:
@@ -344,7 +374,7 @@ int RunWindowStep() {
   while (((GetMillisecondCount() - start) & 0x7FFFFFFF) < 200) {
     if (PumpMessagesUnguarded() != 0) break;
   }
-  if (!w.settings.hidden && w.created) FitWindow();
+  if (!w.settings.hidden && w.created) FitMainWindow();
   return 0;
 }
 
@@ -433,11 +463,12 @@ int ChangeWindowMode(int windowed) {
 
   w.changingMode = 1;
   qr::core::ChangeWindowStyle(windowed);
+  int result = qr::graphics::ChangeScreenMode(-1, -1, -1, 1, -1);
   while (!w.modeChangeSeen) {
     if (qr::core::PumpMessagesUnguarded() != 0) break;
   }
   w.changingMode = 0;
-  return 0;
+  return result;
 }
 
 int GetDesktopMode(int* width, int* height, int* colourBits) {

@@ -64,6 +64,8 @@ void EndWindow();
 int PumpMessagesUnguarded();
 // Pumps until the window is active again or the end is requested (calls that need the screen).
 void WaitWhileInactive();
+// Sizes the window so that its client area is the screen size again.
+void FitMainWindow();
 // Runs one message through the window procedure.
 void HandleWindowMessage(const platform::Message& message);
 

@@ -2,6 +2,7 @@
 // inactive the pump does not return, so the program pauses until the window comes back.
 #include "core/call_guard.h"
 #include "core/main_window.h"
+#include "core/runtime_observer.h"
 #include "platform/platform.h"
 #include "qr.h"
 
@@ -100,6 +101,7 @@ void WaitWhileInactive() {
 }  // namespace qr::core
 
 int PumpMessages() {
+  qr::core::NotifyRuntimeObserver(qr::core::RuntimeEvent::Pumping);
   qr::core::EnterRuntimeCall();
   int result = qr::core::PumpMessagesUnguarded();
   qr::core::LeaveRuntimeCall();

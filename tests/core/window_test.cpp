@@ -127,15 +127,23 @@ TEST_F(MainWindow, ChangeWindowModeAfterStartSwitchesBothWays) {
   EXPECT_EQ(ChangeWindowMode(1), 0);
   EXPECT_FALSE(host.window.fullScreen);
   EXPECT_EQ(ChangeWindowMode(1), 0);  // no change
-  EXPECT_EQ(NewLines(), (std::vector<std::string>{
-                            "ChangeWindowMode実行 ",
-                            "ウインドウモードフラグが倒されました",
-                            "ウインドウスタイルをフルスクリーンモード用に変更します... 完了",
-                            "ChangeWindowMode実行 ",
-                            "ウインドウモードフラグが立てられました",
-                            "ウインドウスタイルをウインドウモード用に変更します... 完了",
-                            "ChangeWindowMode実行 ",
-                        }));
+  // The device is made again for each mode; its own lines are indented and left out here.
+  std::vector<std::string> lines;
+  for (const std::string& line : NewLines())
+    if (line.empty() || line[0] != '\t') lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "ChangeWindowMode実行 ",
+                       "ウインドウモードフラグが倒されました",
+                       "ウインドウスタイルをフルスクリーンモード用に変更します... 完了",
+                       "画面モード変更処理を開始します",
+                       "画面モード変更処理は正常に終了しました",
+                       "ChangeWindowMode実行 ",
+                       "ウインドウモードフラグが立てられました",
+                       "ウインドウスタイルをウインドウモード用に変更します... 完了",
+                       "画面モード変更処理を開始します",
+                       "画面モード変更処理は正常に終了しました",
+                       "ChangeWindowMode実行 ",
+                   }));
 }
 
 TEST_F(MainWindow, CursorVisibility) {

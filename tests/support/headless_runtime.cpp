@@ -12,6 +12,8 @@
 #include "core/random.h"
 #include "file/archive_layer.h"
 #include "file/stream_functions.h"
+#include "graphics/draw_settings.h"
+#include "graphics/graphics_device.h"
 #include "graphics/screen_settings.h"
 #include "input/input_state.h"
 #include "platform/encoding.h"
@@ -27,6 +29,8 @@ void ResetRuntimeSettings() {
   qr::core::Log() = qr::core::LogState{};
   qr::core::Memory() = qr::core::MemorySettings{};
   qr::graphics::Screen() = qr::graphics::ScreenSettings{};
+  qr::graphics::Device() = qr::graphics::GraphicsDevice{};
+  qr::graphics::ResetDrawSettings();
   qr::input::Input() = qr::input::InputState{};
   qr::core::ClearFixedSeed();
   qr::file::FileLayerSettings() = qr::file::FileSettings{};

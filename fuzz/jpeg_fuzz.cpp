@@ -1,0 +1,7 @@
+// Fuzzes the Jpeg decoder alone.
+#include "image_fuzz_common.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  qr::image::fuzzing::RunDecoder(qr::image::DecodeJpeg, data, size);
+  return 0;
+}

@@ -1,0 +1,171 @@
+// The game played from input scripts on the headless host, with a fixed seed: every run is the
+// same, so a scene of the game can be found at a known frame.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "potemaru.h"
+#include "replay.h"
+#include "support/pictures.h"
+
+namespace {
+namespace fs = std::filesystem;
+using potemaru::InputLine;
+using potemaru::ReplayOptions;
+using potemaru::ReplayResult;
+
+// With seed 7 and the player standing at x 300, the tenth hit point goes before frame 800.
+constexpr uint32_t kSeed = 7;
+constexpr int kAfterGameOver = 1000;
+
+class Replay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "qr-game-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir = pattern;
+    fs::copy(fs::path(QR_SOURCE_DIR) / "game" / "pote", dir / "pote", fs::copy_options::recursive);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  ReplayResult Play(std::vector<InputLine> input, int frames, std::vector<int> shots = {}) {
+    ReplayOptions options;
+    options.directory = dir.string();
+    options.input = std::move(input);
+    options.seeded = true;
+    options.seed = kSeed;
+    options.frames = frames;
+    options.shotFrames = std::move(shots);
+    return potemaru::RunReplay(options);
+  }
+  // Click to start at frame 20, stand at x 300.
+  static std::vector<InputLine> StartAndStand() {
+    return {{0, 300, 300, 0, {}}, {20, 300, 300, 1, {}}, {21, 300, 300, 0, {}}};
+  }
+  std::string SaveBytes() {
+    std::ifstream file(dir / "save.save", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  void PutSave(const std::string& bytes) { std::ofstream(dir / "save.save", std::ios::binary) << bytes; }
+  qr::testing::Picture Asset(const std::string& name) {
+    qr::testing::Picture p;
+    EXPECT_TRUE(qr::testing::ReadPng(dir / "pote" / name, p));
+    return p;
+  }
+
+  fs::path dir;
+};
+
+TEST_F(Replay, TitleScreenShowsTheTitlePicture) {
+  ReplayResult r = Play({{0, 300, 300, 0, {}}}, 3, {0});
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(r.shots.count(0), 1u);
+  qr::testing::Picture title = Asset("taitol.png");
+  // The texts are drawn with the default font, which this runtime does not draw yet: the frame
+  // is the picture itself.
+  EXPECT_TRUE(r.shots[0].pixels == title.pixels);
+  EXPECT_FALSE(fs::exists(dir / "save.save"));
+}
+
+TEST_F(Replay, EscapeEndsTheGameWithStatusZero) {
+  ReplayResult r = Play({{0, 300, 300, 0, {}}, {30, 300, 300, 0, {1}}}, -1);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.framesPlayed, 31);
+  EXPECT_FALSE(fs::exists(dir / "save.save"));
+}
+
+TEST_F(Replay, LeavingGameOverWritesTheScore) {
+  std::vector<InputLine> input = StartAndStand();
+  input.push_back({kAfterGameOver, 300, 300, 1, {}});
+  input.push_back({kAfterGameOver + 1, 300, 300, 0, {}});
+  ReplayResult first = Play(input, kAfterGameOver + 10, {kAfterGameOver + 5});
+  std::string saved = SaveBytes();
+  ASSERT_EQ(saved.size(), 4u);
+  // Back on the title screen, not in a new game.
+  EXPECT_TRUE(first.shots[kAfterGameOver + 5].pixels == Asset("taitol.png").pixels);
+
+  // A stored score equal to the new one is written again (the longer file becomes four bytes);
+  // a higher one is left alone.
+  PutSave(saved + "x");
+  Play(input, kAfterGameOver + 10);
+  EXPECT_EQ(SaveBytes(), saved);
+  std::string higher = saved;
+  higher[0] = char(uint8_t(higher[0]) + 1);
+  PutSave(higher + "x");
+  Play(input, kAfterGameOver + 10);
+  EXPECT_EQ(SaveBytes(), higher + "x");
+}
+
+TEST_F(Replay, ButtonHeldThroughTheEndNeitherLeavesGameOverNorSkipsTheTitle) {
+  // Pressed at frame 20 and never let go: the game starts, ends, and stays on game over.
+  ReplayResult held = Play({{0, 300, 300, 0, {}}, {20, 300, 300, 1, {}}}, kAfterGameOver + 100,
+                           {kAfterGameOver + 100});
+  EXPECT_FALSE(fs::exists(dir / "save.save"));
+  qr::testing::Picture gameOver = Asset("go.png");
+  EXPECT_TRUE(held.shots[kAfterGameOver + 100].pixels == gameOver.pixels);
+  // Let go and press again: game over is left, once; the title stays although the button is held.
+  ReplayResult again = Play({{0, 300, 300, 0, {}},
+                             {20, 300, 300, 1, {}},
+                             {kAfterGameOver, 300, 300, 0, {}},
+                             {kAfterGameOver + 1, 300, 300, 1, {}}},
+                            kAfterGameOver + 60, {kAfterGameOver + 60});
+  EXPECT_EQ(SaveBytes().size(), 4u);
+  EXPECT_TRUE(again.shots[kAfterGameOver + 60].pixels == Asset("taitol.png").pixels);
+}
+
+TEST_F(Replay, ClosingTheWindowOnGameOverSavesNothing) {
+  ReplayResult r = Play(StartAndStand(), kAfterGameOver, {kAfterGameOver});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.shots[kAfterGameOver].pixels == Asset("go.png").pixels);
+  EXPECT_FALSE(fs::exists(dir / "save.save"));
+}
+
+TEST_F(Replay, CursorPushedPastTheSidesIsBroughtBack) {
+  ReplayResult r = Play({{0, 300, 300, 0, {}},
+                         {20, 300, 300, 1, {}},
+                         {21, -40, 250, 0, {}},
+                         {40, 620, 260, 0, {}}},
+                        60);
+  // The game reads the cursor at a frame's start and moves it back before the frame's pump.
+  EXPECT_EQ(r.cursorAtPump[30], std::make_pair(0, 250));
+  EXPECT_EQ(r.cursorAtPump[50], std::make_pair(560, 260));
+  // On the title screen the cursor is left where it is.
+  EXPECT_EQ(r.cursorAtPump[5], std::make_pair(300, 300));
+}
+
+TEST_F(Replay, SameSeedSameGame) {
+  std::vector<InputLine> input = StartAndStand();
+  ReplayResult a = Play(input, 300, {299});
+  ReplayResult b = Play(input, 300, {299});
+  EXPECT_TRUE(a.shots[299].pixels == b.shots[299].pixels);
+  // The playing screen shows the field behind the falling things.
+  EXPECT_FALSE(a.shots[299].pixels == Asset("ki.png").pixels);
+}
+
+struct TouchCase {
+  int ix, iy, w, h, playerX;
+  bool touches;
+};
+
+TEST(Rules, TouchTestIsStrictOnEveryEdge) {
+  const TouchCase cases[] = {
+      {100, 400, 30, 35, 100, false},  // left edges equal: passes through
+      {99, 400, 30, 35, 100, true},
+      {101, 400, 30, 35, 100, true},
+      {150, 400, 30, 35, 100, true},   // the item's left edge inside the player
+      {151, 400, 30, 35, 100, false},  // 100 + 51
+      {70, 400, 30, 35, 100, false},   // the item ends where the player begins
+      {100 - 29, 400, 30, 35, 100, true},
+      {120, 380, 30, 35, 100, false},  // top exactly 380
+      {120, 346, 30, 35, 100, true},   // 346 < 380 < 381
+      {120, 345, 30, 35, 100, false},  // 345 + 35 = 380
+      {120, 463, 30, 35, 100, true},
+      {120, 464, 30, 35, 100, false},
+  };
+  for (const TouchCase& c : cases)
+    EXPECT_EQ(potemaru::Touches(c.ix, c.iy, c.w, c.h, c.playerX), c.touches)
+        << c.ix << "," << c.iy << " player " << c.playerX;
+}
+
+}  // namespace

@@ -39,7 +39,10 @@ for _ in $(seq 1 50); do
 done
 [ "$ok" = 1 ] || { "$compare" "$window" "$work/pote/ki.png" --min 0.6 || true; fail "playing field not on screen"; }
 
-xdotool key --window "$window" Escape
+# Held for a while, as a person presses it: the game looks at the keys once a frame.
+xdotool keydown --window "$window" Escape
+sleep 0.5
+xdotool keyup --window "$window" Escape 2>/dev/null || true  # the window may be gone already
 status=0
 timeout 20 tail --pid="$pid" -f /dev/null || fail "game did not end on Escape"
 wait "$pid" || status=$?

@@ -65,6 +65,9 @@ bool SdlWindow::Create(const WindowDescription& description) {
   window_ = SDL_CreateWindow(description.titleUtf8.c_str(), b.left, b.top,
                              std::max(1, b.Width()), std::max(1, b.Height()), flags);
   if (!window_) return false;
+  // The renderer is made now, while the window is hidden: some renderers make the window anew
+  // for the visual they need, which would change its identity after it was shown.
+  EnsureRenderer();
   SetIcon(description.icon);
   return true;
 }
@@ -300,14 +303,17 @@ void SdlWindow::SetTimer(int id, int intervalMs) {
   timers_[id] = Timer{intervalMs, clock_.Milliseconds() + uint32_t(intervalMs)};
 }
 
-bool SdlWindow::Present(const void* pixels, int pitch, PixelLayout layout, int width, int height,
-                        const Rect* source, const Rect* destination) {
-  if (!window_) return false;
-  if (!renderer_) {
+bool SdlWindow::EnsureRenderer() {
+  if (!renderer_ && window_) {
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_) return false;
   }
+  return renderer_ != nullptr;
+}
+
+bool SdlWindow::Present(const void* pixels, int pitch, PixelLayout layout, int width, int height,
+                        const Rect* source, const Rect* destination) {
+  if (!window_ || !EnsureRenderer()) return false;
   Uint32 format = layout == PixelLayout::X8R8G8B8 ? SDL_PIXELFORMAT_RGB888
                 : layout == PixelLayout::R5G6B5 ? SDL_PIXELFORMAT_RGB565
                                                 : SDL_PIXELFORMAT_RGB555;

@@ -52,6 +52,7 @@ class SdlWindow final : public Window {
 
  private:
   bool EnsureVideo();
+  bool EnsureRenderer();
   void Translate(const SDL_Event& event);
   void ApplyCursor();
   int RefreshRate();

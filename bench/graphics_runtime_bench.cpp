@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int kWidth = 640, kHeight = 480;
-constexpr int kSpritesPerFrame = 100;
+constexpr int kSpritesPerFrame = 1000;  // presenting is counted, shared by this many sprites
 
 // A round sprite: opaque inside the circle and the key colour (black, alpha 0) outside, or with a
 // soft alpha edge.

@@ -370,7 +370,10 @@ int CopySameLayout(const Geometry& g, int bytes, bool skipKey, uint32_t skipValu
     const unsigned char* s = g.source + y * g.sourcePitch;
     unsigned char* d = g.dest + y * g.destPitch;
     if (!g.mirror && !skipKey) {
-      std::memmove(d, s, rowBytes);
+      if (d + rowBytes <= s || s + rowBytes <= d)
+        std::memcpy(d, s, rowBytes);
+      else
+        std::memmove(d, s, rowBytes);  // a copy within one picture
     } else {
       for (int x = 0; x < g.width; ++x) {
         const unsigned char* sp = s + size_t(x) * bytes;

@@ -45,5 +45,16 @@ TEST(FuzzFindings, MaskWithGaps) {
   EXPECT_EQ(dst.Word(1, 0), 0x00080000u);  // bit 19 is red, not alpha
 }
 
+// The same through the chain, asked for as a bitmap.
+TEST(FuzzFindings, MaskWithGapsThroughTheChain) {
+  Bytes file = ReadFixture("chain_dds_mask_with_gaps.dds");
+  DibInfo* info = nullptr;
+  void* pixels = nullptr;
+  BaseImage image{};
+  int blocks = qr::core::CurrentMemoryTotals().blockCount;
+  EXPECT_EQ(LoadImageFile(nullptr, file.data(), file.size(), 1, 1, 0, &image, &info, &pixels), -1);
+  EXPECT_EQ(qr::core::CurrentMemoryTotals().blockCount, blocks);
+}
+
 }  // namespace
 }  // namespace qr::image

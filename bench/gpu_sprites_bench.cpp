@@ -15,33 +15,17 @@
 #include "platform/headless/headless_clock.h"
 #include "platform/headless/headless_window.h"
 
+#include "sprite_fixtures.h"
+
 namespace {
 
 using namespace qr::platform;
 
-constexpr int kWidth = 640, kHeight = 480;
+using bench::kHeight;
+using bench::kWidth;
+using bench::Positions;
+using bench::SpritePixels;
 
-// A round sprite: opaque inside the circle, alpha 0 outside (key colour), or a soft edge.
-std::vector<uint32_t> SpritePixels(int side, bool soft) {
-  std::vector<uint32_t> pixels(size_t(side) * size_t(side));
-  const float r = side * 0.5f;
-  for (int y = 0; y < side; ++y)
-    for (int x = 0; x < side; ++x) {
-      float dx = x + 0.5f - r, dy = y + 0.5f - r;
-      float d = std::sqrt(dx * dx + dy * dy) / r;
-      uint32_t alpha = soft ? uint32_t(std::max(0.0f, 1.0f - d) * 255.0f) : (d < 1.0f ? 255u : 0u);
-      pixels[size_t(y) * side + x] = alpha << 24 | uint32_t(x * 7 & 255) << 16 | uint32_t(y * 5 & 255) << 8 | 0x40;
-    }
-  return pixels;
-}
-
-std::vector<std::pair<int, int>> Positions(int side) {
-  std::mt19937 random(12345);
-  std::uniform_int_distribution<int> xs(0, kWidth - side), ys(0, kHeight - side);
-  std::vector<std::pair<int, int>> out(4096);
-  for (auto& p : out) p = {xs(random), ys(random)};
-  return out;
-}
 
 struct Vertex {
   float x, y, z, rhw;

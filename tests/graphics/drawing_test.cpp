@@ -162,6 +162,23 @@ TEST_F(Drawing, AlphaTestForKeyColouredGraphics) {
   EXPECT_NE(calls.find("SetRenderState(AlphaBlendEnable, 0)"), std::string::npos);
 }
 
+TEST_F(Drawing, FrontScreenIsShownAgainEvery32Milliseconds) {
+  Start();  // start-up leaves the front screen selected
+  host.clock.stepPerReadMicroseconds = 0;
+  int shown = host.window.presentCount;
+  host.clock.Advance(20000);
+  PumpMessages();
+  EXPECT_EQ(host.window.presentCount, shown);
+  host.clock.Advance(13000);
+  PumpMessages();
+  EXPECT_EQ(host.window.presentCount, shown + 1);
+  // The back screen is shown only by FlipScreen.
+  SetDrawTarget(-2);
+  host.clock.Advance(100000);
+  PumpMessages();
+  EXPECT_EQ(host.window.presentCount, shown + 1);
+}
+
 TEST_F(Drawing, BlendModesAndBrightness) {
   Start();
   Picture background = Gradient(64, 32);

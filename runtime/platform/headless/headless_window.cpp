@@ -39,7 +39,7 @@ void HeadlessWindow::Destroy() {
   created = false;
   visible = false;
   ++destroyCount;
-  timers_.clear();
+  timers_.Clear();
   queue_.clear();  // what was posted to the window goes with it
 }
 
@@ -93,19 +93,11 @@ bool HeadlessWindow::PeekMessage(Message& out, bool remove) {
     if (remove) queue_.pop_front();
     return true;
   }
-  // Timer messages come only when nothing else waits, as on the desktop.
-  for (auto& [id, timer] : timers_) {
-    if (int32_t(now - timer.next) >= 0) {
-      out = Message{MessageKind::Timer, id, 0};
-      if (remove) timer.next = now + uint32_t(timer.interval);
-      return true;
-    }
-  }
-  return false;
+  return timers_.Due(now, remove, out);
 }
 
 void HeadlessWindow::SetTimer(int id, int intervalMs) {
-  timers_[id] = Timer{intervalMs, Now() + uint32_t(intervalMs)};
+  timers_.Set(id, intervalMs, Now());
 }
 
 bool HeadlessWindow::Present(const void* pixels, int pitch, PixelLayout layout, int width,

@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "platform/window_timers.h"
 
 namespace qr::platform {
 
@@ -68,7 +69,7 @@ class HeadlessWindow final : public Window {
   bool PeekMessage(Message& out, bool remove) override;
   void PostMessage(const Message& message) override { Push(message); }
   void SetTimer(int id, int intervalMs) override;
-  void KillTimer(int id) override { timers_.erase(id); }
+  void KillTimer(int id) override { timers_.Kill(id); }
   bool Present(const void* pixels, int pitch, PixelLayout layout, int width, int height,
                const Rect* source, const Rect* destination) override;
 
@@ -77,14 +78,10 @@ class HeadlessWindow final : public Window {
     Message message;
     uint32_t due;
   };
-  struct Timer {
-    int interval;
-    uint32_t next;
-  };
   uint32_t Now() const;
   Clock& clock_;
   std::deque<Queued> queue_;
-  std::map<int, Timer> timers_;
+  WindowTimers timers_;
 };
 
 }  // namespace qr::platform

@@ -79,7 +79,7 @@ void SdlWindow::Destroy() {
   texture_ = nullptr;
   renderer_ = nullptr;
   window_ = nullptr;
-  timers_.clear();
+  timers_.Clear();
   queue_.clear();  // what was posted to the window goes with it
 }
 
@@ -289,18 +289,11 @@ bool SdlWindow::PeekMessage(Message& out, bool remove) {
     return true;
   }
   uint32_t now = clock_.Milliseconds();
-  for (auto& [id, timer] : timers_) {
-    if (int32_t(now - timer.next) >= 0) {
-      out = Message{MessageKind::Timer, id, 0};
-      if (remove) timer.next = now + uint32_t(timer.interval);
-      return true;
-    }
-  }
-  return false;
+  return timers_.Due(now, remove, out);
 }
 
 void SdlWindow::SetTimer(int id, int intervalMs) {
-  timers_[id] = Timer{intervalMs, clock_.Milliseconds() + uint32_t(intervalMs)};
+  timers_.Set(id, intervalMs, clock_.Milliseconds());
 }
 
 bool SdlWindow::EnsureRenderer() {

@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/window.h"
+#include "platform/window_timers.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -46,7 +47,7 @@ class SdlWindow final : public Window {
   bool PeekMessage(Message& out, bool remove) override;
   void PostMessage(const Message& message) override { queue_.push_back(message); }
   void SetTimer(int id, int intervalMs) override;
-  void KillTimer(int id) override { timers_.erase(id); }
+  void KillTimer(int id) override { timers_.Kill(id); }
   bool Present(const void* pixels, int pitch, PixelLayout layout, int width, int height,
                const Rect* source, const Rect* destination) override;
 
@@ -57,10 +58,6 @@ class SdlWindow final : public Window {
   void ApplyCursor();
   int RefreshRate();
 
-  struct Timer {
-    int interval;
-    uint32_t next;
-  };
   Clock& clock_;
   bool videoStarted_ = false;
   SDL_Window* window_ = nullptr;
@@ -69,7 +66,7 @@ class SdlWindow final : public Window {
   int textureWidth_ = 0, textureHeight_ = 0;
   unsigned textureFormat_ = 0;
   std::deque<Message> queue_;
-  std::map<int, Timer> timers_;
+  WindowTimers timers_;
   int cursorCount_ = 0;
   bool cursorArrow_ = true;
 };

@@ -103,7 +103,7 @@ FindHandle PlainFindFirst(const char* pattern, FoundFile* found) {
   std::string namePattern = platform::Cp932ToUtf8(pattern + nameAt);
   if (namePattern.empty()) return kNoFind;
   // "*.*" is the traditional way of asking for every name, with or without a dot.
-  if (namePattern == "*.*") namePattern = "*";
+  if (namePattern == "*.*") namePattern.assign(1, '*');
   std::u32string wanted = CodePoints(FoldAsciiCase(namePattern));
 
   std::vector<std::string> names = ListHostFolder(folder);

@@ -4,7 +4,7 @@
 
 namespace qr::image {
 namespace {
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::Bytes;
 using testing::Decoded;
 using testing::ExpectDeclined;
@@ -12,13 +12,18 @@ using testing::MakeBmp;
 
 // Palette entries (blue, green, red, reserved) of the given count; entry i is (i, 2i, 3i, 0x55).
 Bytes Palette(int count) {
-  Bytes p;
-  for (int i = 0; i < count; ++i) p.insert(p.end(), {uint8_t(i), uint8_t(2 * i), uint8_t(3 * i), 0x55});
+  Bytes p(size_t(count) * 4);
+  for (int i = 0; i < count; ++i) {
+    p[size_t(i) * 4 + 0] = uint8_t(i);
+    p[size_t(i) * 4 + 1] = uint8_t(2 * i);
+    p[size_t(i) * 4 + 2] = uint8_t(3 * i);
+    p[size_t(i) * 4 + 3] = 0x55;
+  }
   return p;
 }
 
 TEST(BmpDecoder, TwentyFourBitsBottomUpAndTopDown) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 3;
   s.height = 2;
   s.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0};
@@ -40,7 +45,7 @@ TEST(BmpDecoder, TwentyFourBitsBottomUpAndTopDown) {
 }
 
 TEST(BmpDecoder, EightAndFourBitsKeepTheirPalette) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 3;
   s.height = 2;
   s.bitCount = 8;
@@ -62,7 +67,7 @@ TEST(BmpDecoder, EightAndFourBitsKeepTheirPalette) {
   s.pixels[1] = 3;
   ExpectDeclined(DecodeBmp, MakeBmp(s), "index past the colour table");
 
-  BmpSpec f;
+  BmpLayout f;
   f.width = 5;
   f.height = 2;
   f.bitCount = 4;
@@ -80,7 +85,7 @@ TEST(BmpDecoder, EightAndFourBitsKeepTheirPalette) {
 }
 
 TEST(BmpDecoder, OneSixteenAndThirtyTwoBitsBecomeTwentyFourBitRows) {
-  BmpSpec one;
+  BmpLayout one;
   one.width = 10;
   one.bitCount = 1;
   one.palette = {1, 2, 3, 0, 0xFF, 0x80, 0x40, 0};
@@ -96,7 +101,7 @@ TEST(BmpDecoder, OneSixteenAndThirtyTwoBitsBecomeTwentyFourBitRows) {
   EXPECT_EQ(a.Word(7, 0), 0x030201u);
 
   // 16 bits without bit fields are 5-5-5; five bits widen by repeating their top bits.
-  BmpSpec x555;
+  BmpLayout x555;
   x555.width = 2;
   x555.height = -1;
   x555.bitCount = 16;
@@ -106,7 +111,7 @@ TEST(BmpDecoder, OneSixteenAndThirtyTwoBitsBecomeTwentyFourBitRows) {
   EXPECT_EQ(b.Word(0, 0), 0xFFFFFFu);
   EXPECT_EQ(b.Word(1, 0), 0x840800u);
 
-  BmpSpec r565 = x555;
+  BmpLayout r565 = x555;
   r565.compression = 3;
   r565.masks = {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
   r565.pixels = {0xE0, 0x07, 0x00, 0x04};  // green 63; green 32
@@ -115,7 +120,7 @@ TEST(BmpDecoder, OneSixteenAndThirtyTwoBitsBecomeTwentyFourBitRows) {
   EXPECT_EQ(c.Word(0, 0), 0x00FF00u);
   EXPECT_EQ(c.Word(1, 0), 0x008200u);
 
-  BmpSpec x32;
+  BmpLayout x32;
   x32.width = 1;
   x32.height = 2;
   x32.bitCount = 32;
@@ -134,7 +139,7 @@ TEST(BmpDecoder, OneSixteenAndThirtyTwoBitsBecomeTwentyFourBitRows) {
 }
 
 TEST(BmpDecoder, Rle8RunsAbsoluteRunsDeltasAndLineEnds) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 6;
   s.height = 3;
   s.bitCount = 8;
@@ -159,7 +164,7 @@ TEST(BmpDecoder, Rle8RunsAbsoluteRunsDeltasAndLineEnds) {
 }
 
 TEST(BmpDecoder, Rle4FillsNibblesInTurn) {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 5;
   s.height = 2;
   s.bitCount = 4;
@@ -177,7 +182,7 @@ TEST(BmpDecoder, Rle4FillsNibblesInTurn) {
 }
 
 TEST(BmpDecoder, MalformedFilesAreDeclined) {
-  BmpSpec rle;
+  BmpLayout rle;
   rle.width = 6;
   rle.height = 3;
   rle.bitCount = 8;
@@ -207,11 +212,11 @@ TEST(BmpDecoder, MalformedFilesAreDeclined) {
   Decoded complete(DecodeBmp, MakeBmp(rle));
   EXPECT_EQ(complete.result, 0);
 
-  BmpSpec plain;
+  BmpLayout plain;
   plain.width = 3;
   plain.height = 2;
   plain.pixels = Bytes(24, 1);
-  BmpSpec s = plain;
+  BmpLayout s = plain;
   s.pixelOffsetDelta = 100;
   ExpectDeclined(DecodeBmp, MakeBmp(s), "pixel offset past the end");
   s = plain;
@@ -250,7 +255,7 @@ TEST(BmpDecoder, MalformedFilesAreDeclined) {
   ExpectDeclined(DecodeBmp, other, "not BM");
 
   // A few bytes of RLE never ask for a picture of gigabytes.
-  BmpSpec huge = rle;
+  BmpLayout huge = rle;
   huge.width = 60000;
   huge.height = 60000;
   huge.pixels = {0, 1};

@@ -9,17 +9,17 @@
 
 namespace qr::image {
 namespace {
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::Bytes;
 using testing::Decoded;
 using testing::MakeBmp;
 using testing::MakePng;
 using testing::MakeTga;
-using testing::PngSpec;
-using testing::TgaSpec;
+using testing::PngLayout;
+using testing::TgaLayout;
 
 Bytes SmallBmp() {
-  BmpSpec s;
+  BmpLayout s;
   s.width = 3;
   s.height = -1;
   s.pixels = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0};
@@ -27,7 +27,7 @@ Bytes SmallBmp() {
 }
 
 Bytes GrayPng(uint8_t value) {
-  PngSpec s;
+  PngLayout s;
   s.width = 3;
   s.colorType = PNG_COLOR_TYPE_GRAY;
   s.rows = {{value, value, value}};
@@ -74,7 +74,7 @@ TEST_F(DecoderChain, ContentDecidesAndUnknownDataFails) {
   ASSERT_EQ(png.result, 0);
   EXPECT_EQ(png.Word(2, 0), 50u);
 
-  TgaSpec t;
+  TgaLayout t;
   t.pixels = {7, 8, 9};
   Decoded tga(RunDecoderChain, MakeTga(t));
   ASSERT_EQ(tga.result, 0);
@@ -112,7 +112,7 @@ TEST(LoadImageFile, FromMemoryMirroredOrAsBitmap) {
   FreeMemory(pixels);
 
   // ARGB becomes a new 24-bit block.
-  TgaSpec t;
+  TgaLayout t;
   t.pixelBits = 32;
   t.pixels = {1, 2, 3, 4};
   Bytes tga = MakeTga(t);

@@ -9,11 +9,11 @@
 
 namespace qr::image {
 namespace {
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::Bytes;
 using testing::MakeBmp;
 using testing::MakePng;
-using testing::PngSpec;
+using testing::PngLayout;
 
 class ImageFiles : public qr::testing::FileTest {
  protected:
@@ -21,7 +21,7 @@ class ImageFiles : public qr::testing::FileTest {
     MakeFile(relative, std::string(bytes.begin(), bytes.end()));
   }
   static Bytes Png(uint8_t value) {
-    PngSpec s;
+    PngLayout s;
     s.width = 2;
     s.colorType = PNG_COLOR_TYPE_RGB;
     s.rows = {{value, 0, 0, 0, value, 0}};

@@ -21,7 +21,7 @@ void Put32(Bytes& b, uint32_t v) {
 }
 void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
-Bytes MakeBmp(const BmpSpec& s) {
+Bytes MakeBmp(const BmpLayout& s) {
   Bytes b;
   uint32_t offset = 14 + 40 + uint32_t(s.masks.size() + s.palette.size());
   b.push_back('B');
@@ -46,7 +46,7 @@ Bytes MakeBmp(const BmpSpec& s) {
   return b;
 }
 
-Bytes MakeTga(const TgaSpec& s) {
+Bytes MakeTga(const TgaLayout& s) {
   Bytes b;
   b.push_back(uint8_t(s.id.size()));
   b.push_back(s.mapType);
@@ -73,7 +73,7 @@ Bytes MakeTga(const TgaSpec& s) {
   return b;
 }
 
-Bytes MakeDds(const DdsSpec& s) {
+Bytes MakeDds(const DdsLayout& s) {
   Bytes b = {'D', 'D', 'S', ' '};
   Put32(b, 124);
   Put32(b, s.flags);
@@ -116,7 +116,7 @@ void PngFlush(png_structp) {}
 
 }  // namespace
 
-Bytes MakePng(const PngSpec& s) {
+Bytes MakePng(const PngLayout& s) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);

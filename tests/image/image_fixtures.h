@@ -16,7 +16,7 @@ void Put16(Bytes& b, uint32_t v);
 void Put32(Bytes& b, uint32_t v);
 void Append(Bytes& b, const Bytes& more);
 
-struct BmpSpec {
+struct BmpLayout {
   int32_t width = 1;
   int32_t height = 1;  // negative: top-down
   uint16_t bitCount = 24;
@@ -27,9 +27,9 @@ struct BmpSpec {
   Bytes pixels;         // as stored (rows in file order, padded, or RLE codes)
   int32_t pixelOffsetDelta = 0;  // added to the true offset
 };
-Bytes MakeBmp(const BmpSpec& spec);
+Bytes MakeBmp(const BmpLayout& layout);
 
-struct TgaSpec {
+struct TgaLayout {
   uint8_t imageType = 2;
   uint8_t descriptor = 0x20;  // top-down
   uint16_t width = 1, height = 1;
@@ -43,9 +43,9 @@ struct TgaSpec {
   bool footer = false;
   uint16_t xOrigin = 0;
 };
-Bytes MakeTga(const TgaSpec& spec);
+Bytes MakeTga(const TgaLayout& layout);
 
-struct DdsSpec {
+struct DdsLayout {
   uint32_t flags = 0x1007;
   uint32_t width = 4, height = 4;
   uint32_t pitch = 0;
@@ -58,12 +58,12 @@ struct DdsSpec {
   uint32_t caps = 0x1000;
   Bytes data;
 };
-Bytes MakeDds(const DdsSpec& spec);
+Bytes MakeDds(const DdsLayout& layout);
 
 Bytes MakeBgra(uint32_t depth, uint32_t width, uint32_t height, const Bytes& data);
 
 // A PNG of the given libpng colour type and depth; rows are as libpng takes them.
-struct PngSpec {
+struct PngLayout {
   int width = 1, height = 1;
   int colorType = 2;
   int bitDepth = 8;
@@ -72,7 +72,7 @@ struct PngSpec {
   std::vector<uint8_t> trns;     // palette alphas, or one gray / rgb 16-bit value as bytes
   std::vector<Bytes> rows;
 };
-Bytes MakePng(const PngSpec& spec);
+Bytes MakePng(const PngLayout& layout);
 
 // A JPEG of 1 (gray), 3 (RGB) or 4 (CMYK) components; pixels row by row.
 Bytes MakeJpeg(int width, int height, int components, const Bytes& pixels, int quality = 95,

@@ -13,10 +13,10 @@ using testing::Decoded;
 using testing::ExpectDeclined;
 using testing::MakeJpeg;
 using testing::MakePng;
-using testing::PngSpec;
+using testing::PngLayout;
 
 TEST(PngDecoder, PaletteStaysIndicesWithAllEntries) {
-  PngSpec s;
+  PngLayout s;
   s.width = 3;
   s.colorType = PNG_COLOR_TYPE_PALETTE;
   s.bitDepth = 4;
@@ -35,7 +35,7 @@ TEST(PngDecoder, PaletteStaysIndicesWithAllEntries) {
   EXPECT_EQ(d.image.format.palette[3][2], 0);  // undefined entries are black
 
   // Packed pixels come out in their order, one index a byte.
-  PngSpec bits = s;
+  PngLayout bits = s;
   bits.width = 10;
   bits.bitDepth = 1;
   bits.palette.resize(6);
@@ -46,7 +46,7 @@ TEST(PngDecoder, PaletteStaysIndicesWithAllEntries) {
 }
 
 TEST(PngDecoder, TransparencyExpandsToArgb) {
-  PngSpec s;
+  PngLayout s;
   s.width = 2;
   s.colorType = PNG_COLOR_TYPE_PALETTE;
   s.palette = {10, 20, 30, 40, 50, 60};
@@ -58,7 +58,7 @@ TEST(PngDecoder, TransparencyExpandsToArgb) {
   EXPECT_EQ(d.Word(0, 0), 0x000A141Eu);
   EXPECT_EQ(d.Word(1, 0), 0xFF28323Cu);
 
-  PngSpec rgb;
+  PngLayout rgb;
   rgb.width = 2;
   rgb.colorType = PNG_COLOR_TYPE_RGB;
   rgb.trns = {0, 1, 0, 2, 0, 3};
@@ -70,7 +70,7 @@ TEST(PngDecoder, TransparencyExpandsToArgb) {
 }
 
 TEST(PngDecoder, GrayGrayAlphaSixteenBitsAndRgba) {
-  PngSpec g;
+  PngLayout g;
   g.width = 4;
   g.colorType = PNG_COLOR_TYPE_GRAY;
   g.bitDepth = 2;
@@ -83,7 +83,7 @@ TEST(PngDecoder, GrayGrayAlphaSixteenBitsAndRgba) {
   for (int x = 0; x < 4; ++x) EXPECT_EQ(a.Word(x, 0), expanded[x]);
 
   // Gray with alpha: two bytes a pixel, read as a 16-bit picture without alpha.
-  PngSpec ga;
+  PngLayout ga;
   ga.width = 2;
   ga.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
   ga.rows = {{100, 7, 200, 255}};
@@ -101,7 +101,7 @@ TEST(PngDecoder, GrayGrayAlphaSixteenBitsAndRgba) {
   EXPECT_EQ(al, 0);
 
   // Gray with a transparent value expands the same way.
-  PngSpec gt = g;
+  PngLayout gt = g;
   gt.bitDepth = 8;
   gt.width = 2;
   gt.trns = {0, 9};
@@ -112,7 +112,7 @@ TEST(PngDecoder, GrayGrayAlphaSixteenBitsAndRgba) {
   EXPECT_EQ(c.Word(0, 0), 0x0009u);
   EXPECT_EQ(c.Word(1, 0), 0xFF0Au);
 
-  PngSpec deep;
+  PngLayout deep;
   deep.colorType = PNG_COLOR_TYPE_RGB;
   deep.bitDepth = 16;
   deep.rows = {{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}};
@@ -121,7 +121,7 @@ TEST(PngDecoder, GrayGrayAlphaSixteenBitsAndRgba) {
   EXPECT_EQ(d.image.format.colorBits, 24);
   EXPECT_EQ(d.Word(0, 0), 0x12569Au);
 
-  PngSpec rgba;
+  PngLayout rgba;
   rgba.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
   rgba.rows = {{1, 2, 3, 4}};
   Decoded e(DecodePng, MakePng(rgba));
@@ -130,7 +130,7 @@ TEST(PngDecoder, GrayGrayAlphaSixteenBitsAndRgba) {
 }
 
 TEST(PngDecoder, InterlacedMatchesPlainAndBrokenFilesDecline) {
-  PngSpec s;
+  PngLayout s;
   s.width = 9;
   s.height = 7;
   s.colorType = PNG_COLOR_TYPE_RGB;

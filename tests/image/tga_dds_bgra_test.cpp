@@ -5,16 +5,16 @@
 namespace qr::image {
 namespace {
 using testing::Bytes;
-using testing::DdsSpec;
+using testing::DdsLayout;
 using testing::Decoded;
 using testing::ExpectDeclined;
 using testing::MakeBgra;
 using testing::MakeDds;
 using testing::MakeTga;
-using testing::TgaSpec;
+using testing::TgaLayout;
 
-TgaSpec TrueColor2x2(uint8_t descriptor) {
-  TgaSpec s;
+TgaLayout TrueColor2x2(uint8_t descriptor) {
+  TgaLayout s;
   s.width = 2;
   s.height = 2;
   s.descriptor = descriptor;
@@ -49,7 +49,7 @@ TEST(TgaDecoder, TrueColourInEveryOrientation) {
 }
 
 TEST(TgaDecoder, SixteenAndThirtyTwoBits) {
-  TgaSpec s;
+  TgaLayout s;
   s.pixelBits = 16;
   s.pixels = {0xFF, 0xFF};
   Decoded a(DecodeTga, MakeTga(s));
@@ -71,7 +71,7 @@ TEST(TgaDecoder, SixteenAndThirtyTwoBits) {
 }
 
 TEST(TgaDecoder, ColourMappedAndRunLength) {
-  TgaSpec m;
+  TgaLayout m;
   m.imageType = 1;
   m.width = 2;
   m.height = 2;
@@ -89,13 +89,13 @@ TEST(TgaDecoder, ColourMappedAndRunLength) {
   EXPECT_EQ(a.Word(1, 0), 0x020202u);
   EXPECT_EQ(a.Word(1, 1), 0x030303u);
   for (uint8_t bad : {1, 5}) {
-    TgaSpec b = m;
+    TgaLayout b = m;
     b.pixels[3] = bad;
     ExpectDeclined(DecodeTga, MakeTga(b), "index outside the map");
   }
 
   // Run-length true colour with a footer: a run, a raw packet, and a run cut at the end.
-  TgaSpec r;
+  TgaLayout r;
   r.imageType = 10;
   r.width = 3;
   r.height = 2;
@@ -111,7 +111,7 @@ TEST(TgaDecoder, ColourMappedAndRunLength) {
   ExpectDeclined(DecodeTga, MakeTga(r), "run-length data cut short");
 
   // Run-length colour-mapped, 16-bit map entries, bottom-up.
-  TgaSpec rm;
+  TgaLayout rm;
   rm.imageType = 9;
   rm.width = 2;
   rm.height = 2;
@@ -130,34 +130,34 @@ TEST(TgaDecoder, ColourMappedAndRunLength) {
 }
 
 TEST(TgaDecoder, UnsupportedAndMalformedHeadersAreDeclined) {
-  const TgaSpec good = TrueColor2x2(0x20);
+  const TgaLayout good = TrueColor2x2(0x20);
   auto declined = [&](const char* what, auto change) {
-    TgaSpec s = good;
+    TgaLayout s = good;
     change(s);
     ExpectDeclined(DecodeTga, MakeTga(s), what);
   };
-  declined("width 8193", [](TgaSpec& s) { s.width = 8193; });
-  declined("origin not 0", [](TgaSpec& s) { s.xOrigin = 5; });
-  declined("grayscale", [](TgaSpec& s) { s.imageType = 3; });
-  declined("compressed grayscale", [](TgaSpec& s) { s.imageType = 11; });
-  declined("type 4", [](TgaSpec& s) { s.imageType = 4; });
-  declined("type 12", [](TgaSpec& s) { s.imageType = 12; });
-  declined("8-bit true colour", [](TgaSpec& s) { s.pixelBits = 8; });
-  declined("pixels cut short", [](TgaSpec& s) { s.pixels.resize(11); });
-  declined("mapped without a map", [](TgaSpec& s) {
+  declined("width 8193", [](TgaLayout& s) { s.width = 8193; });
+  declined("origin not 0", [](TgaLayout& s) { s.xOrigin = 5; });
+  declined("grayscale", [](TgaLayout& s) { s.imageType = 3; });
+  declined("compressed grayscale", [](TgaLayout& s) { s.imageType = 11; });
+  declined("type 4", [](TgaLayout& s) { s.imageType = 4; });
+  declined("type 12", [](TgaLayout& s) { s.imageType = 12; });
+  declined("8-bit true colour", [](TgaLayout& s) { s.pixelBits = 8; });
+  declined("pixels cut short", [](TgaLayout& s) { s.pixels.resize(11); });
+  declined("mapped without a map", [](TgaLayout& s) {
     s.imageType = 1;
     s.pixelBits = 8;
     s.mapType = 0;
     s.map.clear();
   });
-  declined("map past 256 entries", [](TgaSpec& s) {
+  declined("map past 256 entries", [](TgaLayout& s) {
     s.imageType = 1;
     s.pixelBits = 8;
     s.mapFirst = 200;
     s.mapLength = 100;
     s.map = Bytes(300, 0);
   });
-  declined("map cut short", [](TgaSpec& s) {
+  declined("map cut short", [](TgaLayout& s) {
     s.imageType = 1;
     s.pixelBits = 8;
     s.mapLength = 200;
@@ -172,7 +172,7 @@ Bytes Blocks(size_t bytes) {
 }
 
 TEST(DdsDecoder, CompressedLevelsAreReadInOnePiece) {
-  DdsSpec s;
+  DdsLayout s;
   s.width = s.height = 64;
   s.flags |= 0x20000;
   s.caps = 0x401008;
@@ -209,7 +209,7 @@ TEST(DdsDecoder, CompressedLevelsAreReadInOnePiece) {
 }
 
 TEST(DdsDecoder, Dxt3DecodesWhenAPixelIsNeeded) {
-  DdsSpec s;
+  DdsLayout s;
   s.fourCc = "DXT3";
   s.data = {0xF0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
   Decoded d(DecodeDds, MakeDds(s));
@@ -224,7 +224,7 @@ TEST(DdsDecoder, Dxt3DecodesWhenAPixelIsNeeded) {
 }
 
 TEST(DdsDecoder, UncompressedFormatsFromMasksAndTable) {
-  DdsSpec s;
+  DdsLayout s;
   s.width = 2;
   s.height = 2;
   s.flags |= 0x8;
@@ -246,7 +246,7 @@ TEST(DdsDecoder, UncompressedFormatsFromMasksAndTable) {
   ExpectDeclined(DecodeDds, MakeDds(s), "RGB only");
 
   // Levels of an uncompressed picture: 4 x 4, 2 x 2, 1 x 1.
-  DdsSpec m = s;
+  DdsLayout m = s;
   m.pixelFlags = 0x41;
   m.flags = 0x1007 | 0x20000;
   m.caps = 0x401008;
@@ -261,7 +261,7 @@ TEST(DdsDecoder, UncompressedFormatsFromMasksAndTable) {
   ExpectDeclined(DecodeDds, MakeDds(m), "last level short");
 
   // A Direct3D format number in the FourCC field (23: 5-6-5).
-  DdsSpec t;
+  DdsLayout t;
   t.width = 2;
   t.height = 1;
   t.fourCcNumber = 23;
@@ -280,7 +280,7 @@ TEST(DdsDecoder, UncompressedFormatsFromMasksAndTable) {
   ExpectDeclined(DecodeDds, MakeDds(t), "unknown FourCC");
 
   // Eight-bit luminance described by masks: the palette spells out the values.
-  DdsSpec l;
+  DdsLayout l;
   l.width = 2;
   l.height = 1;
   l.pixelFlags = 0x20000;
@@ -294,7 +294,7 @@ TEST(DdsDecoder, UncompressedFormatsFromMasksAndTable) {
   EXPECT_EQ(r, 0xC8);
   EXPECT_EQ(g, 0);
 
-  DdsSpec z = t;
+  DdsLayout z = t;
   z.fourCc = "DXT1";
   z.width = 0;
   ExpectDeclined(DecodeDds, MakeDds(z), "no width");

@@ -72,7 +72,12 @@ TEST_F(QrimgTool, BadFilesGiveOneLineAndStatusOne) {
   { std::ofstream(dir / "junk.png") << "\x89PNG but not really"; }
   for (const std::string& file : {(dir / "missing.png").string(), (dir / "junk.png").string()}) {
     for (std::string verb : {"info ", "decode "}) {
-      ToolRun r = Qrimg(verb + file + (verb == "decode " ? " " + (dir / "o.png").string() : ""));
+      std::string arguments = verb + file;
+      if (verb == "decode ") {
+        arguments += ' ';
+        arguments += (dir / "o.png").string();
+      }
+      ToolRun r = Qrimg(arguments);
       EXPECT_EQ(r.status, 1) << verb << file;
       EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
     }

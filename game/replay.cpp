@@ -54,7 +54,6 @@ struct Run {
   qr::platform::HeadlessPlatform& host;
   int frame = 0;  // the frame whose pump comes next
   std::vector<int> heldKeys;
-  bool placed[2] = {false, false};
 
   // The line in force at a frame, or null before the first.
   const InputLine* LineAt(int f) const {
@@ -131,7 +130,7 @@ ReplayResult RunReplay(const ReplayOptions& options) {
   }
   host->system.currentDirectory = std::filesystem::current_path().string();
   if (options.seeded) qr::core::SetFixedSeed(options.seed);
-  Run run{options, result, *host, 0, {}, {false, false}};
+  Run run{options, result, *host, 0, {}};
   qr::core::SetRuntimeObserver(&Run::Observe, &run);
   qr::platform::Install(&host->platform);
 

@@ -140,14 +140,59 @@ int MakeColor(int red, int green, int blue);
 int SplitColor(int colour, int* red, int* green, int* blue);
 
 // ---------------------------------------------------------------------------------------------
-// Text, drawn with the default font
+// Text
+//
+// A font is a handle to a host font and its glyph cache. Characters are drawn from the cache; a
+// character not yet in it is rendered once, when a string first needs it. Text is Shift-JIS: a
+// lead byte (0x81-0x9F, 0xE0-0xFC) and the byte after it are one character; a lead byte at the
+// end of a string is a character of its own. No byte is a control character: a line feed is
+// drawn like any other character, and nothing breaks lines.
+//
+// Font types: 0 plain, 1 edged, 2 anti-aliased, 3 edged and anti-aliased. An edged font draws
+// each character over an outline edgeSize pixels wide in the edge colour; every character's box
+// and advance grow by twice the edge size.
 
+// A new font. faceName: a face such as "ＭＳ ゴシック" (the Windows Japanese faces map to the
+// host's Japanese faces; a face that is not installed is replaced by the Japanese Gothic), or
+// null or "" for the default face. size: the cell height in pixels (-1: 16). thickness: weight
+// in hundreds, 1-10 (-1: 6). type: 0-3 (-1: 0). charsetIndex: 0 default, 1 Shift-JIS, 2 Hangeul
+// (-1: Shift-JIS). edgeSize: 0-255 (-1: 1; above 1 makes the font edged). italic: 0 or 1.
+// index: a table slot 0-39 to use, or -1 for the first free one; check: the check number, or -1
+// (both -1 unless a handle is to be made again with its old value). At most 40 fonts exist at
+// once. Returns the font handle, or -1.
+int CreateFontToHandle(const char* faceName, int size, int thickness, int type, int charsetIndex,
+                       int edgeSize, int italic, int index, int check);
+// Deletes a font; its handle becomes invalid. 0 / -1.
+int DeleteFontHandle(int fontHandle);
+// *flag becomes 0 now and 1 when the font is deleted (also by a screen mode change); null stops
+// that. 0 / -1.
+int SetFontDeletionFlag(int fontHandle, int* flag);
+// The size the font was made with, or -1.
+int GetFontSize(int fontHandle);
+// The face name (room for 256 bytes; "" for the default face), size and thickness of a font;
+// any pointer may be null. 0 / -1.
+int GetFontParameters(int fontHandle, char* faceName, int* size, int* thickness);
+
+// Draws text with the font at (x, y), the top-left of its first cell, in colour (MakeColor) with
+// the edge in edgeColour. The brightness (SetBrightness) tints both and the blend mode applies.
+// 0, also when nothing is drawn; -1 for an invalid font handle.
+int DrawStringWithFont(int x, int y, const char* text, int colour, int fontHandle, int edgeColour);
+// The box text would fill: *width the sum of its characters' advances, *height the font's cell
+// height. length: bytes of text to measure, or -1 for all of it. 0 / -1.
+int MeasureString(int fontHandle, const char* text, int length, int* width, int* height);
+
+// The default font, used by DrawTextLine and DrawTextFormat. It is made again only when its
+// settings change. Graphics start (and every screen mode change) set it back to size 16,
+// thickness 6, type 0.
 // The default font's size (-1: 16) and type (-1: 0; 3 is anti-aliased with an edge).
 int SetDefaultFontSize(int size);
 int SetDefaultFontType(int type);
+// Both size (-1: 16) and thickness (-1: 6) at once.
+int SetDefaultFontSizeAndThickness(int size, int thickness);
 // Draws text with the default font at (x, y) in colour (MakeColor), edged with edgeColour.
 int DrawTextLine(int x, int y, const char* text, int colour, int edgeColour);
-// Formats printf-style (at most 2048 bytes) and draws it with a black edge.
+// Formats printf-style and draws it with a black edge. A text longer than 2047 bytes is cut
+// there, at a character boundary.
 int DrawTextFormat(int x, int y, int colour, const char* format, ...) __attribute__((format(printf, 4, 5)));
 
 // ---------------------------------------------------------------------------------------------

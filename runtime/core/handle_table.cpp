@@ -32,26 +32,23 @@ HandleTable::HandleTable(HandleKind kind, int capacity, size_t recordSize, SlotP
       construct_(construct),
       destroy_(destroy) {}
 
-int HandleTable::Add() {
+int HandleTable::Add(int slot, int check) {
   auto fail = [this](const char* message) {
     if (messages_.fatal) FatalError(message ? message : "");
     if (message) WriteLog(message);
     return -1;
   };
   const int capacity = Capacity();
-  if (liveCount_ >= capacity) return fail(messages_.full);
-
-  int slot = -1;
-  if (policy_ == SlotPolicy::UsedEnd && usedEnd_ < capacity) {
-    slot = usedEnd_;
-  } else {
-    for (int i = 0; i < capacity; ++i) {
-      if (!slots_[size_t(i)]) {
-        slot = i;
-        break;
-      }
-    }
+  if (slot >= 0) {
+    if (slot >= capacity || slots_[size_t(slot)]) return -1;
+  } else if (liveCount_ >= capacity) {
+    return fail(messages_.full);
   }
+  if (check >= kCheckNumbers) return -1;
+
+  if (slot < 0 && policy_ == SlotPolicy::UsedEnd && usedEnd_ < capacity) slot = usedEnd_;
+  for (int i = 0; slot < 0 && i < capacity; ++i)
+    if (!slots_[size_t(i)]) slot = i;
   if (slot < 0) return fail(messages_.full);
 
   void* memory = AllocMemory(recordSize_, "", 0);
@@ -60,8 +57,12 @@ int HandleTable::Add() {
   construct_(memory);
   auto* record = static_cast<HandleRecord*>(memory);
 
-  record->check = nextCheck_;
-  nextCheck_ = (nextCheck_ + 1) % kCheckNumbers;
+  if (check >= 0) {
+    record->check = check;
+  } else {
+    record->check = nextCheck_;
+    nextCheck_ = (nextCheck_ + 1) % kCheckNumbers;
+  }
   slots_[size_t(slot)] = record;
   ++liveCount_;
   if (slot >= usedEnd_) usedEnd_ = slot + 1;

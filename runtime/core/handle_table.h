@@ -51,7 +51,11 @@ class HandleTable {
               Messages messages, Construct construct, Destroy destroy);
 
   // A new record, zero-filled and constructed; returns its handle or -1.
-  int Add();
+  int Add() { return Add(-1, -1); }
+  // The same in a chosen slot (-1: by the table's policy), failing when that slot is taken, and
+  // with a chosen check number (-1: the table's next). Restoring a handle with its old value
+  // takes both.
+  int Add(int slot, int check);
   // The record of a valid handle of this kind, or null.
   HandleRecord* Check(int handle) const;
   // Runs the kind's clean-up (when set), then frees the record. -1 for an invalid handle.

@@ -12,7 +12,7 @@
 #include "core/timing.h"
 #include "file/stream_functions.h"
 #include "graphics/draw_settings.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "input/input_state.h"
 #include "platform/platform.h"

@@ -10,7 +10,7 @@
 #include "core/timing.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_state.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "input/input_state.h"
 #include "platform/encoding.h"

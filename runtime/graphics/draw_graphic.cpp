@@ -2,12 +2,14 @@
 // area when the graphic crosses its edge.
 #include <algorithm>
 
+#include "graphics/draw_graphic.h"
+
 #include "core/lifecycle.h"
 #include "core/main_window.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_state.h"
 #include "graphics/graphic_handles.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "qr.h"
 
 namespace qr::graphics {
@@ -43,6 +45,10 @@ int DrawGraphicTiles(GraphicRecord* g, int x, int y, bool transparent, bool turn
 
   for (int i = 0; i < g->tileCount; ++i) {
     const DrawTile& t = g->tiles[i];
+    int tileLeft = turned ? x + g->width - t.destX - t.width : x + t.destX, tileTop = y + t.destY;
+    if (!inside && (tileLeft >= clip.right || tileTop >= clip.bottom || tileLeft + t.width <= clip.left ||
+                    tileTop + t.height <= clip.top))
+      continue;  // this tile lies wholly outside although the graphic does not
     BindTexture(t.texture->texture);
     ApplyPendingBlendState();
     auto* v = static_cast<Vertex1*>(ReserveVertices(1, platform::PrimitiveType::TriangleList, 6));
@@ -93,35 +99,74 @@ void FillRectangle(int left, int top, int right, int bottom, uint32_t colour) {
 // Destination minus source for devices without the reverse-subtract operation: invert the
 // destination, add the source, invert again.
 int DrawSubtracted(GraphicRecord* g, int x, int y, bool transparent) {
-  DrawSettings& s = Draw();
-  const ClipArea& clip = s.clip;
-  int left = std::max(x, clip.left), top = std::max(y, clip.top);
-  int right = std::min(x + g->width, clip.right), bottom = std::min(y + g->height, clip.bottom);
-  if (left >= right || top >= bottom) return 0;
-  int param = s.blendParam;
-  uint32_t brightness = s.brightness;
-  auto invert = [&] {
-    s.blendMode = 3;
-    s.blendParam = 255;
-    s.brightness = 0xFFFFFF;
-    UpdateDiffuse();
-    FillRectangle(left, top, right, bottom, s.diffuse);
-  };
-  invert();
-  s.brightness = brightness;
-  s.blendMode = 5;
-  s.blendParam = param;
-  UpdateDiffuse();
-  int result = DrawGraphicTiles(g, x, y, transparent);
-  invert();
-  s.blendMode = 3;
-  s.blendParam = param;
-  s.brightness = brightness;
-  UpdateDiffuse();
-  return result;
+  SubtractEmulation emulation(x, y, x + g->width, y + g->height);
+  if (emulation.Empty()) return 0;
+  return DrawGraphicTiles(g, x, y, transparent);
 }
 
 }  // namespace
+
+SubtractEmulation::SubtractEmulation(int left, int top, int right, int bottom) {
+  DrawSettings& s = Draw();
+  const ClipArea& clip = s.clip;
+  left_ = std::max(left, clip.left);
+  top_ = std::max(top, clip.top);
+  right_ = std::min(right, clip.right);
+  bottom_ = std::min(bottom, clip.bottom);
+  if (Empty()) return;
+  param_ = s.blendParam;
+  brightness_ = s.brightness;
+  Invert();
+  s.brightness = brightness_;
+  s.blendMode = 5;
+  s.blendParam = param_;
+  UpdateDiffuse();
+}
+
+SubtractEmulation::~SubtractEmulation() {
+  if (Empty()) return;
+  DrawSettings& s = Draw();
+  // The draws in between may have changed the brightness; the inversion needs white.
+  uint32_t brightness = s.brightness;
+  Invert();
+  s.blendMode = 3;
+  s.blendParam = param_;
+  s.brightness = brightness;
+  UpdateDiffuse();
+}
+
+void SubtractEmulation::Invert() {
+  DrawSettings& s = Draw();
+  s.blendMode = 3;
+  s.blendParam = 255;
+  s.brightness = 0xFFFFFF;
+  UpdateDiffuse();
+  FillRectangle(left_, top_, right_, bottom_, s.diffuse);
+}
+
+int DrawGraphicPart(GraphicRecord* g, int destX, int destY, int srcX, int srcY, int width, int height,
+                    bool transparent, bool turned) {
+  DrawSettings& s = Draw();
+  ClipArea saved = s.clip;
+  ClipArea& c = s.clip;
+  c.left = std::max(c.left, destX);
+  c.top = std::max(c.top, destY);
+  c.right = std::min(c.right, destX + width);
+  c.bottom = std::min(c.bottom, destY + height);
+  c.leftF = float(c.left);
+  c.topF = float(c.top);
+  c.rightF = float(c.right);
+  c.bottomF = float(c.bottom);
+  int result = 0;
+  if (c.left < c.right && c.top < c.bottom && !s.clipEmpty) {
+    // Turned, the picture is mirrored, so the rectangle's mirror image is what lands at destX.
+    int x = turned ? destX - (g->width - srcX - width) : destX - srcX;
+    result = DrawGraphicTiles(g, x, destY - srcY, transparent, turned);
+  }
+  s.clip = saved;
+  return result;
+}
+
 }  // namespace qr::graphics
 
 using namespace qr::graphics;
@@ -143,24 +188,8 @@ int DrawGraphicRect(int destX, int destY, int srcX, int srcY, int width, int hei
   if (!qr::core::Started()) return -1;
   GraphicRecord* g = GetGraphic(handle);
   if (!g) return -1;
-  DrawSettings& s = Draw();
-  DrawSettings saved = s;
-  ClipArea& c = s.clip;
-  c.left = std::max(c.left, destX);
-  c.top = std::max(c.top, destY);
-  c.right = std::min(c.right, destX + width);
-  c.bottom = std::min(c.bottom, destY + height);
-  c.leftF = float(c.left);
-  c.topF = float(c.top);
-  c.rightF = float(c.right);
-  c.bottomF = float(c.bottom);
-  int result = 0;
-  if (c.left < c.right && c.top < c.bottom && !s.clipEmpty) {
-    // Turned, the picture is mirrored, so the rectangle's mirror image is what lands at destX.
-    int x = turned ? destX - (g->width - srcX - width) : destX - srcX;
-    qr::core::WaitWhileInactive();
-    result = DrawGraphicTiles(g, x, destY - srcY, transparent != 0, turned != 0);
-  }
-  s.clip = saved.clip;
-  return result;
+  qr::core::WaitWhileInactive();
+  g = GetGraphic(handle);
+  if (!g) return -1;
+  return DrawGraphicPart(g, destX, destY, srcX, srcY, width, height, transparent != 0, turned != 0);
 }

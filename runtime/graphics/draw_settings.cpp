@@ -5,7 +5,7 @@
 #include "core/lifecycle.h"
 #include "core/main_window.h"
 #include "graphics/draw_state.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "qr.h"
 

@@ -38,6 +38,7 @@ struct CreationSettings {
   bool useTransparentColour = true;
   int colourDepth = 0;  // 0: the screen's
   bool makeDrawable = false;
+  bool drawableWithAlpha = false;  // drawable graphics get an alpha channel
   bool emptyWithAlpha = false;
   bool defaultPool = false;
   bool topLeftTransparent = false;

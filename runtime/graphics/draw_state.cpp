@@ -4,7 +4,7 @@
 
 #include "core/main_window.h"
 #include "graphics/draw_settings.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "qr.h"
 
 namespace qr::graphics {

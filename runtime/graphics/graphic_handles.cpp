@@ -8,7 +8,7 @@
 
 #include "core/main_window.h"
 #include "graphics/draw_state.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "graphics/draw_settings.h"
 #include "qr.h"
@@ -163,7 +163,7 @@ int CreateGraphicStorage(int mipLevels, int handle, int width, int height, bool 
   if (c.makeDrawable) {
     info.drawable = 1;
     info.defaultPool = 1;
-    info.alpha = 0;
+    info.alpha = c.drawableWithAlpha;
     info.compression = 0;
     info.mipLevels = 0;
     info.transparent = 0;

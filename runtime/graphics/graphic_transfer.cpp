@@ -5,7 +5,7 @@
 #include "graphics/draw_settings.h"
 #include "graphics/draw_state.h"
 #include "graphics/graphic_handles.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/load_graphic.h"
 #include "qr.h"
 

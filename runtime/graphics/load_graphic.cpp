@@ -7,7 +7,7 @@
 #include "file/stream_functions.h"
 #include "graphics/draw_settings.h"
 #include "graphics/graphic_handles.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "image/image_decoders.h"
 #include "qr.h"
 

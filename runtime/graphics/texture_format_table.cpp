@@ -2,7 +2,7 @@
 // preference, each row logged with the format it settled on.
 #include <initializer_list>
 
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "qr.h"
 

@@ -10,6 +10,10 @@ namespace qr::platform {
 std::string Cp932ToUtf8(const std::string& text);
 std::string Utf8ToCp932(const std::string& text);
 
+// The whole text or nothing: false when a character has no CP932 form, with that character (as
+// UTF-8) in `failed`.
+bool Utf8ToCp932Exactly(const std::string& text, std::string& out, std::string& failed);
+
 // True for a byte that starts a two-byte CP932 character.
 constexpr bool IsCp932LeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);

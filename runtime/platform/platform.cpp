@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include "platform/fonts/freetype_font_engine.h"
 #include "platform/gpu/cpu_device.h"
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_system.h"
@@ -15,6 +16,7 @@ struct RealPlatform {
   SdlWindow window{clock};
   SdlInput input;
   gpu::CpuGraphicsDevice graphics{window};
+  fonts::FreeTypeFontEngine fonts;
   Platform platform;
   RealPlatform() {
     platform.window = &window;
@@ -22,6 +24,7 @@ struct RealPlatform {
     platform.system = &system;
     platform.input = &input;
     platform.graphics = &graphics;
+    platform.fonts = &fonts;
   }
 };
 

@@ -1,4 +1,4 @@
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "graphics_fixture.h"
 #include "support/start_lines.h"

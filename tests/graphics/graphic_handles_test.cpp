@@ -3,7 +3,7 @@
 #include "graphics/draw_settings.h"
 #include "graphics/draw_state.h"
 #include "graphics/graphic_handles.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "graphics_fixture.h"
 

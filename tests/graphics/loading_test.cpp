@@ -1,7 +1,7 @@
 #include <fstream>
 
 #include "graphics/graphic_handles.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics_fixture.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "file/archive_layer.h"
 #include "file/stream_functions.h"
 #include "graphics/draw_settings.h"
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 #include "graphics/screen_settings.h"
 #include "input/input_state.h"
 #include "platform/encoding.h"

@@ -2,6 +2,7 @@
 //   qrimg info FILE            which decoder took the file, and the picture's format
 //   qrimg decode FILE OUT.png  the decoded picture as 8-bit RGBA PNG (--alpha: with its _a file)
 //   qrimg show FILE            the picture in a window (--transparent: over a checkerboard)
+//   qrimg text TEXT OUT.png    a string drawn with a font, as PNG (see qrimg_text.cpp)
 #include <png.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "image/image_decoders.h"
 #include "platform/encoding.h"
 #include "qr.h"
+#include "qrimg_text.h"
 
 namespace {
 
@@ -24,6 +26,8 @@ const char* kUsage =
     "usage: qrimg info FILE\n"
     "       qrimg decode [--alpha] FILE OUT.png\n"
     "       qrimg show [--transparent] FILE\n"
+    "       qrimg text TEXT OUT.png [--size N] [--type T] [--edge E] [--face NAME]\n"
+    "                  [--colour RRGGBB] [--edge-colour RRGGBB]\n"
     "\n"
     "info    prints which decoder accepted the file (BMP, JPEG, PNG, BGRA, TGA, DDS), its width,\n"
     "        height, colour bits, the red, green, blue and alpha masks, whether it is paletted,\n"
@@ -33,6 +37,11 @@ const char* kUsage =
     "        its extension the way a graphic upload does: its red channel becomes the alpha.\n"
     "show    opens a window showing the picture as a game would draw it; --transparent draws it\n"
     "        with its transparency over a checkerboard. Escape or closing the window ends it.\n"
+    "text    draws TEXT (UTF-8) with a font made by CreateFontToHandle (size 16, type 0: plain,\n"
+    "        1: edged, 2: anti-aliased, 3: both; edge 1; the default face; white on a black\n"
+    "        edge) onto a transparent canvas and writes it as 8-bit RGBA PNG, exactly the\n"
+    "        string's box: its width by the font's cell height. A character Shift-JIS cannot\n"
+    "        express is refused.\n"
     "\n"
     "An undecodable or missing file gives one line on standard error and exit status 1.\n";
 
@@ -174,6 +183,7 @@ int Show(const std::string& path, bool transparent) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "text") return TextCommand(std::vector<std::string>(args.begin() + 1, args.end()));
   bool alpha = false, transparent = false;
   std::vector<std::string> plain;
   for (const std::string& a : args) {

@@ -1,6 +1,7 @@
 // All headless facilities in one object, ready to install: what tests and the replay runner use.
 #pragma once
 
+#include "platform/fonts/freetype_font_engine.h"
 #include "platform/gpu/cpu_device.h"
 #include "platform/headless/headless_clock.h"
 #include "platform/headless/headless_input.h"
@@ -16,6 +17,7 @@ struct HeadlessPlatform {
   HeadlessWindow window{clock};
   HeadlessInput input;
   gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
+  fonts::FreeTypeFontEngine fonts;          // the host's own fonts: tests see what players see
   Platform platform;
 
   HeadlessPlatform() {
@@ -24,6 +26,7 @@ struct HeadlessPlatform {
     platform.system = &system;
     platform.input = &input;
     platform.graphics = &graphics;
+    platform.fonts = &fonts;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

@@ -1,5 +1,5 @@
 // Making, losing and ending the graphics device, with every line the log gets on the way.
-#include "graphics/graphics_device.h"
+#include "graphics/device_start.h"
 
 #include "core/lifecycle.h"
 #include "core/main_window.h"
@@ -10,6 +10,7 @@
 #include "graphics/screen_settings.h"
 #include "platform/platform.h"
 #include "qr.h"
+#include "text/font_record.h"
 
 namespace qr::graphics {
 
@@ -258,11 +259,13 @@ int InitGraphics() {
   d.ready = true;
   ResetDrawSettings();
   InitDrawState();
+  text::InitFontSystem();
   return 0;
 }
 
 int EndGraphics() {
   GraphicsDevice& d = Device();
+  text::EndFontSystem();
   if (d.ready) {
     DeleteAllGraphics();
     ForgetDrawState();
@@ -283,6 +286,7 @@ int ChangeScreenMode(int width, int height, int colourBits, int force, int refre
     return 0;
   WriteLog("画面モード変更処理を開始します\n");
   AddLogIndent();
+  text::DefaultFontSize fontSize = text::RememberDefaultFontSize();
   core::LifecycleState& life = core::Lifecycle();
   if (!life.started && !life.starting) {
     SubLogIndent();
@@ -310,6 +314,7 @@ int ChangeScreenMode(int width, int height, int colourBits, int force, int refre
 
   SelectDrawTargetAgain();
   if (core::MainWindow().settings.windowed && core::MainWindow().created) core::FitMainWindow();
+  text::RestoreDefaultFontSize(fontSize);
   SubLogIndent();
   WriteLog("画面モード変更処理は正常に終了しました\n");
   core::PumpMessagesUnguarded();
@@ -335,6 +340,7 @@ int RecreateGraphicsDevice() {
       d.restoreCallback();
     else
       RestoreGraphicsFromFiles();
+    text::RestoreFontHandles();
   }
   return 0;
 }

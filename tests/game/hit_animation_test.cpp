@@ -13,7 +13,8 @@ namespace fs = std::filesystem;
 using qr::testing::Picture;
 
 constexpr uint32_t kField = 0xFF406080u, kHazard = 0xFF30C030u, kPotato = 0xFFC08040u;
-constexpr uint32_t kCells[5] = {0xFF010203u, 0xFFFF0000u, 0xFFFF8000u, 0xFFFFFF00u, 0xFFFFFFFFu};
+// No cell is white or black: those are the colours of the texts.
+constexpr uint32_t kCells[5] = {0xFF010203u, 0xFFFF0000u, 0xFFFF8000u, 0xFFFFFF00u, 0xFFFF00FFu};
 
 struct Box {
   int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;

@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 
 PACKAGES=(
   build-essential cmake pkg-config
-  libsdl2-dev libx11-dev libpng-dev libjpeg62-turbo-dev libvorbis-dev libmpg123-dev
+  libsdl2-dev libsdl2-ttf-dev libx11-dev libpng-dev libjpeg62-turbo-dev libvorbis-dev libmpg123-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool

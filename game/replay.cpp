@@ -132,6 +132,7 @@ ReplayResult RunReplay(const ReplayOptions& options) {
   if (options.seeded) qr::core::SetFixedSeed(options.seed);
   Run run{options, result, *host, 0, {}};
   qr::core::SetRuntimeObserver(&Run::Observe, &run);
+  if (options.withoutFonts) host->platform.fonts = nullptr;
   qr::platform::Install(&host->platform);
 
   result.status = Potemaru();

@@ -34,6 +34,7 @@ struct ReplayOptions {
   uint32_t seed = 0;
   int frames = -1;             // close the window after this frame; -1: play to the end
   std::vector<int> shotFrames; // frames to keep as presented
+  bool withoutFonts = false;   // a host without fonts: every text call draws nothing (for measuring)
 };
 
 struct ReplayResult {

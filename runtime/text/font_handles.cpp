@@ -158,6 +158,8 @@ int CreateFontHandle(const char* faceName, int size, int thickness, int type, in
   if (edgeSize > kMaxEdgeSize) return WriteLogFormat("縁の太さ %d は扱える太さ %d を超えています", edgeSize, kMaxEdgeSize);
   if (edgeSize > 1) type |= kTypeEdged;
 
+  // A host without fonts: nothing to make, and no record to build first.
+  if (!Engine()) return WriteLog(faceName && *faceName ? "指定のフォントの作成に失敗しました\n" : "フォントの作成に失敗しました\n");
   auto& table = FontTable();
   if (index == -1 && table.LiveCount() >= kFontCapacity)
     return WriteLogFormat("作成できるフォントハンドル数 %d の限界を超えました", kFontCapacity);

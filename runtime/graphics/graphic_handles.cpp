@@ -345,9 +345,9 @@ int CreateGraphicForImage(const image::BaseImage* image, const image::BaseImage*
   return handle;
 }
 
-int CreateEmptyGraphicHandle(int width, int height) {
+int CreateEmptyGraphicHandle(int width, int height, bool waitWhileInactive) {
   if (!Device().ready || width <= 0 || height <= 0) return -1;
-  core::WaitWhileInactive();
+  if (waitWhileInactive) core::WaitWhileInactive();
   int handle = NewGraphicHandle();
   if (CreateGraphicStorage(0, handle, width, height, Creation().emptyWithAlpha, false, 0) != 0) return -1;
   return handle;

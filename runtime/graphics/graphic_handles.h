@@ -86,7 +86,9 @@ inline GraphicRecord* GetGraphic(int handle) { return GraphicTable().Get(handle)
 int SplitTextureLength(int length, bool single, int sizes[32]);
 
 int CreateGraphicForImage(const image::BaseImage* image, const image::BaseImage* alphaImage);
-int CreateEmptyGraphicHandle(int width, int height);
+// waitWhileInactive: false for the runtime's own graphics made inside the window procedure or
+// at the end (the glyph caches), which must not wait for the window.
+int CreateEmptyGraphicHandle(int width, int height, bool waitWhileInactive = true);
 int CreateGraphicStorage(int mipLevels, int handle, int width, int height, bool alpha,
                          bool paletteNoAlpha, int compression);
 int CreateGraphicTextures(SharedImage* image);

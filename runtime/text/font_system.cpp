@@ -81,7 +81,10 @@ int RefreshDefaultFont() {
   return -1;
 }
 
-void ResetFonts() {
+namespace {
+
+// Deletes every font and, when asked, makes the default font again from its parameters.
+void ResetFontsAndRemake(bool remakeDefault) {
   FontSystem& system = System();
   WriteLog("フォントの初期化を行います\n");
   AddLogIndent();
@@ -93,16 +96,20 @@ void ResetFonts() {
   }
   DeleteAllFonts();
   system.defaultHandle = -1;
-  if (remembered) {
+  if (remakeDefault && remembered) {
     system.defaultHandle = CreateFontHandle(p.face, p.size, p.thickness, p.type, p.charsetIndex,
                                             p.type & kTypeEdged ? p.edgeSize : -1, p.italic, -1, -1);
     if (FontRecord* font = GetFont(system.defaultHandle)) font->spacing = p.spacing;
-  } else {
+  } else if (remakeDefault) {
     system.defaultHandle = CreateFontHandle("", 16, 6, -1, -1, -1, 0, -1, -1);
   }
   SubLogIndent();
   WriteLog("フォントの初期化は正常に終了しました\n");
 }
+
+}  // namespace
+
+void ResetFonts() { ResetFontsAndRemake(true); }
 
 void InitFontSystem() {
   // The check numbers go on counting: a handle from before is never taken for a new font.
@@ -111,9 +118,9 @@ void InitFontSystem() {
 }
 
 void EndFontSystem() {
-  ResetFonts();
-  DeleteAllFonts();
-  System().defaultHandle = -1;
+  // No default font is made only to be deleted: at the end the window may be inactive, and
+  // making a cache texture would wait for it.
+  ResetFontsAndRemake(false);
 }
 
 void RestoreFontHandles() {

@@ -46,7 +46,7 @@ int CreateCacheTexture(FontRecord& font) {
   c.makeDrawable = false;
   c.emptyWithAlpha = antialiased;
   c.useTransparentColour = !antialiased;
-  font.cacheGraphic = graphics::CreateEmptyGraphicHandle(edged ? 2 * font.cacheWidth : font.cacheWidth, font.cacheHeight);
+  font.cacheGraphic = graphics::CreateEmptyGraphicHandle(edged ? 2 * font.cacheWidth : font.cacheWidth, font.cacheHeight, false);
   if (font.cacheGraphic >= 0 && edged) {
     font.edgeGraphic = graphics::DeriveGraphic(font.cacheWidth, 0, font.cacheWidth, font.cacheHeight, font.cacheGraphic);
     if (font.edgeGraphic < 0) {

@@ -80,6 +80,7 @@ TEST_F(Lifecycle, EndWritesCloseLinesAndAnEmptyDump) {
   std::vector<std::string> lines = LogLines();
   std::vector<std::string> tail(lines.begin() + long(startLines), lines.end());
   const std::vector<std::string> expected = {
+      "フォントの初期化を行います", "フォントの初期化は正常に終了しました",
       "DirectInput 関連の終了処理... 完了", "ウインドウを閉じようとしています", "ウインドウが破棄されようとしています",
       "ソフトを終了する準備が整いました", "ＣＯＭを終了... 完了", "",
       "Alloc memory dump", "\tTotal size:0(0.000kb)  Alloc num:0", ""};

@@ -1,4 +1,4 @@
-// The lines the graphics start writes on our capable device, as the headless host runs it: the
+// The lines the graphics start writes on our capable device (and the font system after it), as the headless host runs it: the
 // core's start-up test and the graphics tests both expect them.
 #pragma once
 
@@ -33,6 +33,8 @@ inline const std::vector<std::string>& CapableDeviceStartLines() {
       "描画用アルファ付き 32bit カラーフォーマットは Q_D3DFMT_A8R8G8B8 です",
       "Ｚバッファを作成します.... 成功",
       "プログラマブルシェーダーを使用しません",
+      "フォントの初期化を行います",
+      "フォントの初期化は正常に終了しました",
   };
   return lines;
 }

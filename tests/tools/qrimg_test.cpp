@@ -87,3 +87,45 @@ TEST_F(QrimgTool, BadFilesGiveOneLineAndStatusOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QrimgTool, TextDrawsTheStringInItsBox) {
+  fs::path out = dir / "hp.png";
+  ToolRun r = Qrimg("text 'HP 10' " + out.string() + " --size 29 --type 3 --colour FF8000");
+  ASSERT_EQ(r.status, 0) << r.out;
+  Picture p;
+  ASSERT_TRUE(qr::testing::ReadPng(out, p));
+  EXPECT_EQ(p.height, 32);  // the cell: 29 and the edge above and below, made even
+  EXPECT_GT(p.width, 5 * 14);
+  EXPECT_LT(p.width, 5 * 20);
+  int body = 0, edge = 0, clear = 0;
+  for (uint32_t c : p.pixels) {
+    body += c == 0xFFFF8000u;
+    edge += c == 0xFF000000u;
+    clear += (c >> 24) == 0;
+  }
+  EXPECT_GT(body, 50);
+  EXPECT_GT(edge, 50);
+  EXPECT_GT(clear, p.width * p.height / 3);
+  EXPECT_EQ(p.at(0, 0) >> 24, 0u);
+
+  // Japanese text, and the plain type without an edge.
+  r = Qrimg("text 'ぽてまる' " + out.string());
+  ASSERT_EQ(r.status, 0) << r.out;
+  ASSERT_TRUE(qr::testing::ReadPng(out, p));
+  EXPECT_EQ(p.height, 16);
+  EXPECT_GT(p.width, 4 * 12);
+}
+
+TEST_F(QrimgTool, TextRefusesWhatShiftJisCannotSay) {
+  ToolRun r = Qrimg("text 'ok 😀' " + (dir / "x.png").string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("😀"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(dir / "x.png"));
+  EXPECT_EQ(Qrimg("text A " + (dir / "x.png").string() + " --size big").status, 2);
+  EXPECT_EQ(Qrimg("text A " + (dir / "x.png").string() + " --colour 12345").status, 2);
+  EXPECT_EQ(Qrimg("text A " + (dir / "x.png").string() + " --size 3000").status, 1);
+}
+
+}  // namespace

@@ -84,7 +84,9 @@ TEST(FontEngine, GlyphsInBothKindsShareTheirLayout) {
     for (int x = 0; x < g.pitch; ++x) top |= g.bits[size_t(x)];
     for (uint8_t b : g.bits) highest = std::max<int>(highest, b);
     EXPECT_NE(top, 0) << "the box is as tight as the ink";
-    if (kind == GlyphKind::Gray17) EXPECT_EQ(highest, 16);
+    if (kind == GlyphKind::Gray17) {
+      EXPECT_EQ(highest, 16);
+    }
   }
   // The full-width katakana ア (Shift-JIS 83 41) is twice as wide as H.
   GlyphBitmap h, a;

@@ -200,3 +200,31 @@ TEST_F(DrawString, BrightnessTintsTheGlyphsAndIsKeptAfterTheCall) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DrawString, SubtractedTextLooksTheSameWithAndWithoutTheBlendOperation) {
+  // Drawn with the device's reverse subtraction, then again on a device that lacks it, where
+  // the string's box is inverted, the glyphs added, and the box inverted back.
+  std::vector<Picture> shown;
+  for (bool blendOperation : {true, false}) {
+    host.graphics.settings.capabilities.blendOperation = blendOperation;
+    Start();
+    int font = MakeFont(29, 3);
+    Backdrop();
+    SetBlendMode(3, 255);
+    EXPECT_EQ(DrawStringWithFont(20, 20, "GAME OVER", MakeColor(200, 100, 50), font, MakeColor(40, 40, 40)), 0);
+    // At or right of the clip area's right edge nothing is drawn at all.
+    EXPECT_EQ(DrawStringWithFont(640, 60, "GAME OVER", White(), font, 0), 0);
+    SetBlendMode(0, 0);
+    shown.push_back(Shown());
+    RuntimeEnd();
+    backdrop = -1;
+  }
+  EXPECT_TRUE(shown[0].pixels == shown[1].pixels);
+  int changed = 0;
+  for (uint32_t c : shown[0].pixels) changed += c != kBackground;
+  EXPECT_GT(changed, 200) << "the text was subtracted from the backdrop";
+}
+
+}  // namespace

@@ -515,6 +515,10 @@ TEST_F(GpuRasterizer, RectanglePathDrawsWhatTheTrianglesDraw) {
       {0.3f, 0.7f, 12.3f, 9.7f, 0, 0, 1, 1, TextureFilter::Linear, true, false, 0xC0FF8040},
       {10.25f, 4.75f, 18.25f, 12.75f, 1, 0, 0, 1, TextureFilter::Point, true, true, 0xFFFFFFFF},
       {-3.5f, -2.5f, 4.5f, 5.5f, 0.25f, 0.125f, 0.75f, 0.625f, TextureFilter::Linear, false, false, 0xFF808080},
+      // Tinted texels 1:1 (how glyphs are drawn): blended, tested, and both.
+      {3.5f, 2.5f, 11.5f, 10.5f, 0, 0, 1, 1, TextureFilter::Point, true, false, 0xFFC08040},
+      {20.5f, 2.5f, 28.5f, 10.5f, 0, 0, 1, 1, TextureFilter::Point, false, true, 0x80FF4010},
+      {-2.5f, 20.5f, 5.5f, 28.5f, 0, 0, 1, 1, TextureFilter::Point, true, true, 0xE0102030},
   };
   for (TextureFormat target : {TextureFormat::X8R8G8B8, TextureFormat::A8R8G8B8,
                                TextureFormat::R5G6B5, TextureFormat::X1R5G5B5}) {
@@ -529,6 +533,10 @@ TEST_F(GpuRasterizer, RectanglePathDrawsWhatTheTrianglesDraw) {
       SpriteStates();
       device.SetTextureStageState(0, TextureStageState::ColorOperation, uint32_t(StageOperation::Modulate));
       device.SetTextureStageState(0, TextureStageState::ColorArgument2, stage_argument::kDiffuse);
+      if ((c.diffuse >> 24) != 0xFF) {  // a translucent tint scales the texel's alpha too
+        device.SetTextureStageState(0, TextureStageState::AlphaOperation, uint32_t(StageOperation::Modulate));
+        device.SetTextureStageState(0, TextureStageState::AlphaArgument2, stage_argument::kDiffuse);
+      }
       device.SetSamplerState(0, SamplerState::MagFilter, uint32_t(c.filter));
       device.SetSamplerState(0, SamplerState::MinFilter, uint32_t(c.filter));
       device.SetRenderState(RenderState::AlphaBlendEnable, c.blend);

@@ -303,8 +303,30 @@ inline void StoreTarget(uint8_t* row, int i, uint32_t c) {
   }
 }
 
+// Whether storing the target's own value back (LoadTarget, then StoreTarget) leaves its bits as
+// they are: always for R5G6B5 and A8R8G8B8, only with the unused bits set for the other two.
+template <int kTarget>
+inline bool StoresUnchanged(const uint8_t* row, int i) {
+  if constexpr (kTarget == 1 || kTarget == 2) {
+    return true;
+  } else if constexpr (kTarget == 0) {
+    return row[size_t(i) * 4 + 3] == 0xFF;
+  } else {
+    return (row[size_t(i) * 2 + 1] & 0x80) != 0;
+  }
+}
+
+// The texel modulated channel by channel by a constant colour, its alpha by alpha >> 24 (255
+// keeps the texel's own): what the stages compute for a tinted graphic, without running them.
+inline uint32_t ModulateTexel(uint32_t t, uint32_t colour, uint32_t alpha) {
+  auto m = [](uint32_t a, uint32_t b) { return (a * b + 127) / 255; };
+  return m(t >> 24, alpha >> 24) << 24 | m((t >> 16) & 255, (colour >> 16) & 255) << 16 |
+         m((t >> 8) & 255, (colour >> 8) & 255) << 8 | m(t & 255, colour & 255);
+}
+
 // One row of a 1:1 rectangle. Colour: 0 the texel itself, 1 the texel with a constant alpha,
-// 2 the full stage combination. Test: 0 none, 1 alpha above p.alphaAbove, 2 the table of passing
+// 2 the full stage combination, 3 the texel tinted by the diffuse colour (ModulateTexel with
+// constantAlpha as the alpha). Test: 0 none, 1 alpha above p.alphaAbove, 2 the table of passing
 // alphas. Blend: 0 none, 1 source alpha over, 2 any.
 template <int kColour, int kTest, int kBlend, int kTarget>
 void Span(const Pipeline& p, const uint32_t* source, uint8_t* target, int count,
@@ -319,6 +341,8 @@ void Span(const Pipeline& p, const uint32_t* source, uint8_t* target, int count,
       c = source[i];
     else if constexpr (kColour == 1)
       c = (source[i] & 0x00FFFFFFu) | constantAlpha;
+    else if constexpr (kColour == 3)
+      c = ModulateTexel(source[i], diffuse, constantAlpha);
     else
       c = CombineStages(p, diffuse, specular, &source[i]);
     if constexpr (kTest == 1) {
@@ -339,10 +363,15 @@ void Span(const Pipeline& p, const uint32_t* source, uint8_t* target, int count,
     }
     if constexpr (kTest == 2)
       if (!p.alphaPasses[c >> 24]) continue;
-    if constexpr (kBlend == 1)
-      c = BlendSourceAlpha(c, LoadTarget<kTarget>(target, i));
-    else if constexpr (kBlend == 2)
+    if constexpr (kBlend == 1) {
+      // Glyphs and sprites are mostly fully transparent or fully opaque texels: those blend to
+      // the target as it is and to the texel itself, so the arithmetic is left out for them.
+      const uint32_t a = c >> 24;
+      if (a == 0 && StoresUnchanged<kTarget>(target, i)) continue;
+      if (a != 255) c = BlendSourceAlpha(c, LoadTarget<kTarget>(target, i));
+    } else if constexpr (kBlend == 2) {
       c = Blend(p, c, LoadTarget<kTarget>(target, i));
+    }
     StoreTarget<kTarget>(target, i, c);
   }
 }
@@ -376,6 +405,7 @@ SpanFunction PickSpan(int colour, int test, int blend, int kind) {
   switch (colour) {
     case 0: return PickTest<0>(test, blend, kind);
     case 1: return PickTest<1>(test, blend, kind);
+    case 3: return PickTest<3>(test, blend, kind);
     default: return PickTest<2>(test, blend, kind);
   }
 }
@@ -388,7 +418,8 @@ bool ReadsTextureAndDiffuseOnly(uint32_t a1, uint32_t a2) {
 }
 
 // How stage 0 turns a texel into a colour when the diffuse colour is constant: 0 the texel, 1 the
-// texel's colour with a constant alpha (*alpha), 2 anything else.
+// texel's colour with a constant alpha (*alpha), 3 the texel tinted by the diffuse colour with
+// its alpha scaled by *alpha, 2 anything else.
 int ClassifyColour(const Pipeline& p, uint32_t diffuse, uint32_t specular, uint32_t* alpha) {
   using namespace stage_argument;
   const StageSetup& s = p.stages[0];
@@ -399,7 +430,20 @@ int ClassifyColour(const Pipeline& p, uint32_t diffuse, uint32_t specular, uint3
                        (s.colorOp == StageOperation::Modulate &&
                         ReadsTextureAndDiffuseOnly(s.colorArg1, s.colorArg2) &&
                         (diffuse & 0x00FFFFFFu) == 0x00FFFFFFu);
-  if (!colourIsTexel) return 2;
+  if (!colourIsTexel) {
+    // A tint: texture times diffuse, the alpha the texel's own or scaled by the diffuse alpha.
+    if (s.colorOp != StageOperation::Modulate || !ReadsTextureAndDiffuseOnly(s.colorArg1, s.colorArg2)) return 2;
+    if ((s.alphaOp == StageOperation::SelectArg1 && s.alphaArg1 == kTexture) ||
+        (s.alphaOp == StageOperation::SelectArg2 && s.alphaArg2 == kTexture)) {
+      *alpha = 0xFF000000u;
+      return 3;
+    }
+    if (s.alphaOp == StageOperation::Modulate && ReadsTextureAndDiffuseOnly(s.alphaArg1, s.alphaArg2)) {
+      *alpha = diffuse & 0xFF000000u;
+      return 3;
+    }
+    return 2;
+  }
   const bool alphaIsTexel =
       (s.alphaOp == StageOperation::SelectArg1 && s.alphaArg1 == kTexture) ||
       (s.alphaOp == StageOperation::SelectArg2 && s.alphaArg2 == kTexture) ||

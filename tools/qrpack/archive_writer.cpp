@@ -30,7 +30,8 @@ void Set32(std::string& out, size_t at, uint32_t v) {
 // A name entry: L, check sum, the search name, the name as written with its terminator.
 bool AppendName(std::string& names, const std::string& written, std::string& error) {
   ArchiveName name;
-  if (written.empty() || written.find_first_of("\\/") != std::string::npos ||
+  // MakeArchiveName stops at a separator (never inside a two-byte character).
+  if (written.empty() ||
       !qr::file::MakeArchiveName(written.c_str(), name) || name.length != written.size()) {
     error = "a name that cannot be stored: " + written;
     return false;

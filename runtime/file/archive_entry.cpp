@@ -29,8 +29,13 @@ bool StartRead(ArchiveEntryStream* s, uint64_t offset, void* buffer, size_t size
   return PlainFileRead(buffer, 1, size, file) == size;
 }
 
-bool FinishRead(ArchiveEntryStream* s, uint64_t offset, void* buffer, size_t size) {
-  if (PlainFileWaitIdle(s->archive->file) != int64_t(size)) return false;
+// Waits for the read and de-scrambles what it brought. The count is checked only for a read
+// waited for at once: after an asynchronous one, another entry of the same archive may have
+// read since (the sizes were checked against the archive at open).
+bool FinishRead(ArchiveEntryStream* s, uint64_t offset, void* buffer, size_t size,
+                bool checkCount = true) {
+  int64_t got = PlainFileWaitIdle(s->archive->file);
+  if (checkCount && got != int64_t(size)) return false;
   ScrambleArchiveBytes(s->archive->key, offset, buffer, size);
   return true;
 }
@@ -39,7 +44,7 @@ bool FinishRead(ArchiveEntryStream* s, uint64_t offset, void* buffer, size_t siz
 // reads as empty.
 void Complete(ArchiveEntryStream* s) {
   if (!s->pending) return;
-  bool ok = FinishRead(s, s->pendingOffset, s->pendingDestination, s->pendingLength);
+  bool ok = FinishRead(s, s->pendingOffset, s->pendingDestination, s->pendingLength, false);
   if (s->pending == 1) {
     if (!ok || !Unpack(s, s->packedBuffer)) {
       FreeMemory(s->unpacked);

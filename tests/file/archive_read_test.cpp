@@ -287,6 +287,28 @@ TEST_F(Archives, The513thArchiveIsNotOpenedWhile512AreInUse) {
   EXPECT_EQ(qr::file::OpenArchiveCount(), 0);
 }
 
+TEST_F(Archives, EntriesOfOneArchiveTakeTurnsOnItsFile) {
+  std::string one = Noise(30000, 5), two = Noise(30000, 6), three = Text(30000);
+  MakeFile("t.QRA", Archive({File("one", one), File("two", two), File("three", three)}));
+  StreamHandle a = Streams().Open("t\\one", 0, 1, 1);  // asynchronous
+  StreamHandle b = Streams().Open("t\\two", 0, 1, 0);
+  StreamHandle c = Streams().Open("t\\three", 0, 1, 1);  // packed, asynchronous
+  ASSERT_TRUE(a && b && c);
+  std::string readA(30000, '\0'), readB(30000, '\0'), readC(30000, '\0');
+  for (size_t at = 0; at < 30000; at += 1000) {
+    // a's read is still pending while b and c read from the same file.
+    EXPECT_EQ(Streams().Read(&readA[at], 1, 1000, a), 1000u);
+    EXPECT_EQ(Streams().Read(&readB[at], 1000, 1, b), 1000u);
+    EXPECT_EQ(Streams().Read(&readC[at], 1, 1000, c), 1000u);
+  }
+  while (Streams().IsIdle(a) != 1) {
+  }
+  EXPECT_TRUE(readA == one);
+  EXPECT_TRUE(readB == two);
+  EXPECT_TRUE(readC == three);
+  for (StreamHandle h : {a, b, c}) EXPECT_EQ(Streams().Close(h), 0);
+}
+
 TEST_F(Archives, RuntimeEndClosesTheArchivesNoStreamUses) {
   MakeFile("p.QRA", Archive({File("a", "1"), File("b", "2")}));
   ChangeWindowMode(1);

@@ -147,10 +147,11 @@ void BM_PeerMemcpy(benchmark::State& state) {
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(kEntrySize));
 }
-BENCHMARK(BM_ArchiveStoredEntry)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ArchivePackedEntry)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeerPlainFileThroughStreams)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeerMemcpy)->Unit(benchmark::kMillisecond);
+// Wall time: the archive's bytes are read by its file thread, not by the caller.
+BENCHMARK(BM_ArchiveStoredEntry)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ArchivePackedEntry)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PeerPlainFileThroughStreams)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PeerMemcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void StartToTitle(benchmark::State& state, const fs::path& directory) {
   potemaru::ReplayOptions options;
@@ -165,8 +166,8 @@ void StartToTitle(benchmark::State& state, const fs::path& directory) {
 }
 void BM_GameStartFromArchive(benchmark::State& state) { StartToTitle(state, Files().dir / "archive"); }
 void BM_GameStartFromFolder(benchmark::State& state) { StartToTitle(state, Files().dir / "folder"); }
-BENCHMARK(BM_GameStartFromArchive)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_GameStartFromFolder)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_GameStartFromArchive)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_GameStartFromFolder)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 }  // namespace
 

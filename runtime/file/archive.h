@@ -56,6 +56,11 @@ struct ArchiveEntryStream {
   unsigned char* unpacked = nullptr;
   unsigned char* packedBuffer = nullptr;  // while an asynchronous packed read is pending
   int async = 0;
+  // Small reads of a stored entry come from this window of the entry (de-scrambled), so that
+  // a decoder's many small reads do not each wait for the file thread.
+  unsigned char* window = nullptr;
+  uint32_t windowStart = 0;      // entry position of its first byte
+  uint32_t windowFill = 0;
   int pending = 0;               // 0 none, 1 packed read, 2 plain read
   uint64_t pendingOffset = 0;
   unsigned char* pendingDestination = nullptr;

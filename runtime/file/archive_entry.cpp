@@ -58,6 +58,38 @@ void Complete(ArchiveEntryStream* s) {
   s->pending = 0;
 }
 
+constexpr uint32_t kWindowSize = 64 * 1024;
+
+// Copies n bytes at the stream's position out of its window, filling the window from the
+// archive (one read of the thread) whenever the position leaves it.
+bool ReadThroughWindow(ArchiveEntryStream* s, unsigned char* buffer, size_t n) {
+  if (!s->window) {
+    s->window = static_cast<unsigned char*>(AllocMemory(kWindowSize, __FILE__, __LINE__));
+    if (!s->window) return false;
+  }
+  uint32_t position = uint32_t(s->position);
+  while (n > 0) {
+    if (position < s->windowStart || position >= s->windowStart + s->windowFill) {
+      uint32_t length = std::min<uint32_t>(kWindowSize, s->dataSize - position);
+      uint64_t offset = s->dataStart + position;
+      s->windowFill = 0;
+      if (!StartRead(s, offset, s->window, length)) {
+        PlainFileWaitIdle(s->archive->file);
+        return false;
+      }
+      if (!FinishRead(s, offset, s->window, length)) return false;
+      s->windowStart = position;
+      s->windowFill = length;
+    }
+    size_t take = std::min<size_t>(n, s->windowStart + s->windowFill - position);
+    std::memcpy(buffer, s->window + (position - s->windowStart), take);
+    buffer += take;
+    position += uint32_t(take);
+    n -= take;
+  }
+  return true;
+}
+
 bool Idle(ArchiveEntryStream* s) { return !s->pending || PlainFileIsIdle(s->archive->file) == 1; }
 
 }  // namespace
@@ -121,6 +153,8 @@ size_t EntryRead(ArchiveEntryStream* s, void* buffer, size_t bytes) {
     std::memcpy(buffer, s->unpacked + s->position, n);
   } else if (a->memoryArchive) {
     std::memcpy(buffer, a->memory + s->dataStart + uint32_t(s->position), n);
+  } else if (!s->async && n < kWindowSize) {
+    if (!ReadThroughWindow(s, static_cast<unsigned char*>(buffer), n)) return 0;
   } else {
     uint64_t offset = s->dataStart + uint32_t(s->position);
     if (!StartRead(s, offset, buffer, n)) {
@@ -170,8 +204,10 @@ void EntryClose(ArchiveEntryStream* s) {
   Complete(s);
   FreeMemory(s->unpacked);
   FreeMemory(s->packedBuffer);
+  FreeMemory(s->window);
   s->unpacked = nullptr;
   s->packedBuffer = nullptr;
+  s->window = nullptr;
 }
 
 int ArchiveEntryLocation(ArchiveState* a, const char* innerPath, uint64_t* position,

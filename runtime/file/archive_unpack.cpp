@@ -29,8 +29,13 @@ int64_t UnpackArchiveData(const void* packed, size_t available, void* destinatio
   while (at < end) {
     unsigned char c = in[at++];
     if (c != escape) {
-      if (written >= unpackedSize) return -1;
-      out[written++] = c;
+      // A run of literals reaches up to the next escape.
+      const void* next = std::memchr(in + at, escape, end - at);
+      size_t run = 1 + (next ? size_t(static_cast<const unsigned char*>(next) - (in + at)) : end - at);
+      if (run > unpackedSize - written) return -1;
+      std::memcpy(out + written, in + at - 1, run);
+      written += run;
+      at += run - 1;
       continue;
     }
     if (at >= end) return -1;  // an escape cut off by the end
@@ -73,6 +78,11 @@ int64_t UnpackArchiveData(const void* packed, size_t available, void* destinatio
     const unsigned char* from = to - distance;
     if (distance >= length) {
       std::memcpy(to, from, length);
+    } else if (distance >= 8) {
+      // Overlapping, but no 8-byte step reads what it writes.
+      size_t i = 0;
+      for (; i + 8 <= length; i += 8) std::memcpy(to + i, from + i, 8);
+      for (; i < length; ++i) to[i] = from[i];
     } else {
       for (size_t i = 0; i < length; ++i) to[i] = from[i];  // the pattern repeats
     }

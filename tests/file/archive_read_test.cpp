@@ -309,6 +309,28 @@ TEST_F(Archives, EntriesOfOneArchiveTakeTurnsOnItsFile) {
   for (StreamHandle h : {a, b, c}) EXPECT_EQ(Streams().Close(h), 0);
 }
 
+TEST_F(Archives, SmallReadsAndSeeksAcrossTheReadWindow) {
+  std::string data = Noise(300001, 9);
+  MakeFile("w.QRA", Archive({File("big.bin", data)}));
+  StreamHandle h = Streams().Open("w\\big.bin", 0, 1, 0);
+  ASSERT_NE(h, 0u);
+  // Pieces of 4093 bytes cross the 64 KiB window's edges; a seek back and forth lands inside and
+  // outside the window read last.
+  std::string read;
+  char buffer[70000];
+  size_t got;
+  while ((got = Streams().Read(buffer, 1, 4093, h)) > 0) read.append(buffer, got);
+  EXPECT_TRUE(read == data);
+  for (int32_t at : {5, 65535, 65536, 131070, 299990, 200000, 100}) {
+    ASSERT_EQ(Streams().Seek(h, at, 0), 0);
+    size_t want = std::min<size_t>(70000, data.size() - size_t(at));
+    ASSERT_EQ(Streams().Read(buffer, 1, 7, h), std::min<size_t>(7, want)) << at;
+    EXPECT_EQ(std::string(buffer, std::min<size_t>(7, want)), data.substr(size_t(at), 7)) << at;
+    ASSERT_EQ(Streams().Read(buffer, 1, 70000, h), std::min<size_t>(70000, data.size() - size_t(at) - std::min<size_t>(7, want))) << at;
+  }
+  Streams().Close(h);
+}
+
 TEST_F(Archives, RuntimeEndClosesTheArchivesNoStreamUses) {
   MakeFile("p.QRA", Archive({File("a", "1"), File("b", "2")}));
   ChangeWindowMode(1);

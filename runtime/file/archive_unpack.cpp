@@ -30,12 +30,12 @@ int64_t UnpackArchiveData(const void* packed, size_t available, void* destinatio
     unsigned char c = in[at++];
     if (c != escape) {
       // A run of literals reaches up to the next escape.
-      const void* next = std::memchr(in + at, escape, end - at);
-      size_t run = 1 + (next ? size_t(static_cast<const unsigned char*>(next) - (in + at)) : end - at);
-      if (run > unpackedSize - written) return -1;
-      std::memcpy(out + written, in + at - 1, run);
-      written += run;
-      at += run - 1;
+      if (written >= unpackedSize) return -1;
+      out[written++] = c;
+      while (at < end && in[at] != escape) {
+        if (written >= unpackedSize) return -1;
+        out[written++] = in[at++];
+      }
       continue;
     }
     if (at >= end) return -1;  // an escape cut off by the end
@@ -76,10 +76,13 @@ int64_t UnpackArchiveData(const void* packed, size_t available, void* destinatio
     if (distance > written || length > unpackedSize - written) return -1;
     unsigned char* to = out + written;
     const unsigned char* from = to - distance;
-    if (distance >= length) {
+    if (distance >= 8 && unpackedSize - written - length >= 8) {
+      // 8 bytes at a time: no step reads what it writes (the distance is at least 8), and the
+      // up to 7 bytes written past the copy lie inside the output, where later tokens write.
+      for (size_t i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
+    } else if (distance >= length) {
       std::memcpy(to, from, length);
     } else if (distance >= 8) {
-      // Overlapping, but no 8-byte step reads what it writes.
       size_t i = 0;
       for (; i + 8 <= length; i += 8) std::memcpy(to + i, from + i, 8);
       for (; i < length; ++i) to[i] = from[i];

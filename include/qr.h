@@ -208,6 +208,21 @@ int StopSoundHandle(int handle);
 int SetSoundVolume(int volume, int handle);
 
 // ---------------------------------------------------------------------------------------------
+// Archives: a folder packed into one file (tools/qrpack) beside where the folder would be, named
+// after it with the archive extension ("pote" -> "pote.QRA"; the name is matched exactly first,
+// then in any case). Every file opened or searched below such a folder is read from the archive,
+// and only from it: a file the archive lacks does not open, even when the folder is there too.
+
+// The key string the archives were packed with (qrpack --key). Only its first 12 bytes make the
+// key; at most 16 are kept. Null or "" means no key string, as qrpack packs without --key.
+// Archives that do not open with it are tried once more with the runtime's fallback key.
+// Returns 0. Call before RuntimeInit (it also applies to archives opened later).
+int SetArchiveKeyString(const char* keyString);
+// The extension of archive files, without the dot (default "QRA"; null restores it). -1, with
+// the setting unchanged, for "", more than 31 bytes, or a '\', '/' or ':' in it; else 0.
+int SetArchiveExtension(const char* extension);
+
+// ---------------------------------------------------------------------------------------------
 // Time and random numbers
 
 // Milliseconds from an arbitrary start, never negative, wrapping to 0 after 2^31.

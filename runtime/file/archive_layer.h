@@ -13,7 +13,8 @@ struct ArchiveEntryStream;  // an open entry, owned by the archive layer
 struct ArchiveSearch;       // a search in an archive's folders, owned by the archive layer
 
 struct ArchiveLayerOps {
-  // Start-up: forget every open archive and go back to the default settings.
+  // Start-up: close the archives no stream uses and forget what was resolved before (the
+  // game's archive settings, made before start, stay).
   void (*Clear)();
   // Closes every archive no stream or search uses any more.
   void (*CloseUnused)();
@@ -37,8 +38,7 @@ struct ArchiveLayerOps {
   void (*FindEnd)(ArchiveSearch* search);
 };
 
-// The archive layer built into the runtime; null while the runtime reads no archive format, in
-// which case no path is claimed and every stream is a plain file.
+// The archive layer built into the runtime (archive_table.h). A null layer claims no path.
 const ArchiveLayerOps* BuiltInArchiveLayer();
 
 // The layer in use: the built-in one unless tests installed another (null goes back).

@@ -214,4 +214,10 @@ int PlainFileIsIdle(PlainFile* file) {
   return file->thread->done.IsSet() ? 1 : 0;
 }
 
+int64_t PlainFileWaitIdle(PlainFile* file) {
+  if (!file->threadMode) return 0;
+  file->thread->done.Wait();
+  return file->thread->readSize;
+}
+
 }  // namespace qr::file

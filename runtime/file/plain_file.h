@@ -77,6 +77,9 @@ int PlainFileSeek(PlainFile* file, int32_t offset, int origin);
 size_t PlainFileRead(void* buffer, size_t size, size_t count, PlainFile* file);
 int PlainFileAtEnd(PlainFile* file);
 int PlainFileIsIdle(PlainFile* file);
+// Waits until no command of a thread-mode file is pending (at once in direct mode) and returns
+// the byte count the last threaded read delivered.
+int64_t PlainFileWaitIdle(PlainFile* file);
 
 // True for a record PlainFileOpen returned and PlainFileClose has not freed yet.
 bool IsOpenPlainFile(const void* record);

@@ -11,6 +11,7 @@
 #include "core/memory.h"
 #include "core/random.h"
 #include "file/archive_layer.h"
+#include "file/archive_table.h"
 #include "file/stream_functions.h"
 #include "graphics/draw_settings.h"
 #include "graphics/device_start.h"
@@ -36,6 +37,8 @@ void ResetRuntimeSettings() {
   qr::file::FileLayerSettings() = qr::file::FileSettings{};
   qr::file::InstallArchiveLayer(nullptr);
   qr::file::InstallStreamFunctions(nullptr);
+  qr::file::ArchiveLayerSettings() = qr::file::ArchiveSettings{};
+  qr::file::ClearArchiveTable();
 }
 
 void HeadlessRuntimeTest::SetUp() {

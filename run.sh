@@ -58,6 +58,8 @@ case "${1:-}" in
     # Optimised with debug information: the game's tests play thousands of frames.
     build sanitize RelWithDebInfo -DQR_SANITIZE=ON -DQR_BUILD_BENCH=OFF
     run_tests sanitize
+    # Every committed fuzz input, run once through its harness.
+    fuzz/run.sh --regression
     ;;
   *)
     echo "usage: $0 play | test" >&2

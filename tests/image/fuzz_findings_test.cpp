@@ -1,4 +1,4 @@
-// Files the fuzzers found that once broke a decoder or the converter (tests/data/image/).
+// Files the fuzzers found that once broke a decoder or the converter (fuzz/findings/).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,7 +13,7 @@ using testing::Bytes;
 using testing::ExpectDeclined;
 
 Bytes ReadFixture(const char* name) {
-  std::ifstream file(std::string(QR_TEST_DATA) + "/image/" + name, std::ios::binary);
+  std::ifstream file(std::string(QR_FUZZ_FINDINGS) + "/" + name, std::ios::binary);
   EXPECT_TRUE(file.good()) << name;
   return Bytes(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
@@ -21,7 +21,7 @@ Bytes ReadFixture(const char* name) {
 // An alpha mask with gaps (0xFF090100) gave values wider than its width of one bit, which
 // indexed past the widening table.
 TEST(FuzzFindings, MaskWithGaps) {
-  ExpectDeclined(DecodeDds, ReadFixture("dds_mask_with_gaps.dds"), "DDS mask with gaps");
+  ExpectDeclined(DecodeDds, ReadFixture("dds_fuzz/mask_with_gaps.dds"), "DDS mask with gaps");
 
   // The converter itself takes only the run of bits the width describes.
   ColorFormat gaps{};
@@ -47,7 +47,7 @@ TEST(FuzzFindings, MaskWithGaps) {
 
 // The same through the chain, asked for as a bitmap.
 TEST(FuzzFindings, MaskWithGapsThroughTheChain) {
-  Bytes file = ReadFixture("chain_dds_mask_with_gaps.dds");
+  Bytes file = ReadFixture("image_chain_fuzz/dds_mask_with_gaps.dds");
   DibInfo* info = nullptr;
   void* pixels = nullptr;
   BaseImage image{};

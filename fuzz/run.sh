@@ -84,8 +84,8 @@ for h in "${selected[@]}"; do
     -artifact_prefix="fuzz/findings/$h/" -timeout=10 -rss_limit_mb=4096 >"build/fuzz/$h.log" 2>&1
   set -e
   rm -rf "$work"
-  runs=$(grep -o 'stat::number_of_executed_units: [0-9]*' "build/fuzz/$h.log" | awk '{print $2}' | tail -1)
-  speed=$(grep -o 'stat::average_exec_per_sec: [0-9]*' "build/fuzz/$h.log" | awk '{print $2}' | tail -1)
+  runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "build/fuzz/$h.log" | awk '{print $2}' | tail -1)
+  speed=$(grep -o 'stat::average_exec_per_sec: *[0-9]*' "build/fuzz/$h.log" | awk '{print $2}' | tail -1)
   cov=$(grep -o 'cov: [0-9]*' "build/fuzz/$h.log" | awk '{print $2}' | tail -1)
   ft=$(grep -o 'ft: [0-9]*' "build/fuzz/$h.log" | awk '{print $2}' | tail -1)
   after=$(find "fuzz/findings/$h" -type f | wc -l)

@@ -1,8 +1,10 @@
 #include "platform/platform.h"
 
+#include "platform/codec/standard_codec.h"
 #include "platform/gpu/cpu_device.h"
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_system.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_window.h"
 
@@ -15,6 +17,8 @@ struct RealPlatform {
   SdlWindow window{clock};
   SdlInput input;
   gpu::CpuGraphicsDevice graphics{window};
+  SdlAudioOutput audio;
+  StandardAudioCodec codec;
   Platform platform;
   RealPlatform() {
     platform.window = &window;
@@ -22,6 +26,8 @@ struct RealPlatform {
     platform.system = &system;
     platform.input = &input;
     platform.graphics = &graphics;
+    platform.audio = &audio;
+    platform.codec = &codec;
   }
 };
 

@@ -1,7 +1,9 @@
 // All headless facilities in one object, ready to install: what tests and the replay runner use.
 #pragma once
 
+#include "platform/codec/standard_codec.h"
 #include "platform/gpu/cpu_device.h"
+#include "platform/headless/headless_audio.h"
 #include "platform/headless/headless_clock.h"
 #include "platform/headless/headless_input.h"
 #include "platform/headless/headless_system.h"
@@ -16,6 +18,8 @@ struct HeadlessPlatform {
   HeadlessWindow window{clock};
   HeadlessInput input;
   gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
+  HeadlessAudioOutput audio{clock};
+  StandardAudioCodec codec;
   Platform platform;
 
   HeadlessPlatform() {
@@ -24,6 +28,8 @@ struct HeadlessPlatform {
     platform.system = &system;
     platform.input = &input;
     platform.graphics = &graphics;
+    platform.audio = &audio;
+    platform.codec = &codec;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

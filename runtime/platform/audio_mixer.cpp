@@ -188,6 +188,7 @@ bool AudioMixer::SetPosition(AudioBufferId buffer, uint32_t play) {
 // Moves a voice on by output frames without producing sound (a silent voice still plays).
 void AudioMixer::Advance(Voice& v, size_t frames) {
   uint64_t total = uint64_t(v.remainder) + uint64_t(frames) * uint64_t(v.format.samplesPerSecond);
+  // (frames is at most 2^30, so this cannot overflow.)
   uint64_t frame = v.frame + total / kMixRate;
   v.remainder = uint32_t(total % kMixRate);
   if (frame < v.frames) {
@@ -275,6 +276,24 @@ void AudioMixer::Mix(int16_t* out, size_t frames) {
     for (size_t i = 0; i < 2 * n; ++i) out[i] = int16_t(std::clamp(acc[i], -32768, 32767));
     out += 2 * n;
     frames -= n;
+  }
+}
+
+void AudioMixer::Skip(uint64_t frames) {
+  std::lock_guard lock(mutex_);
+  for (auto& [id, voice] : voices_) {
+    if (!voice.playing) continue;
+    // Whole loops of a looping voice change nothing; what is left is less than one loop.
+    uint64_t left = frames;
+    if (voice.looping) {
+      uint64_t loop = uint64_t(voice.frames) * kMixRate;  // output frames of rate loops
+      left %= loop;
+    }
+    while (left && voice.playing) {
+      size_t step = size_t(std::min<uint64_t>(left, 1u << 30));
+      Advance(voice, step);
+      left -= step;
+    }
   }
 }
 

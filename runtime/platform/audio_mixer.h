@@ -45,6 +45,8 @@ class AudioMixer {
   // Mixes the next frames of every playing buffer into out (2 × frames samples, interleaved
   // left and right), advancing their positions.
   void Mix(int16_t* out, size_t frames);
+  // Moves every playing buffer on by frames without producing sound (a clock that jumps).
+  void Skip(uint64_t frames);
 
  private:
   struct Voice {

@@ -111,11 +111,13 @@ bool DecodeMsAdpcmBlock(const AdpcmLayout& layout, const uint8_t* block, int16_t
     unsigned nibble = i % 2 == 0 ? data[i / 2] >> 4 : data[i / 2] & 0x0F;
     int c = int(i % channels);
     int signedNibble = nibble >= 8 ? int(nibble) - 16 : int(nibble);
-    int predicted = (s1[c] * c1[c] + s2[c] * c2[c]) / 256;
-    int sample = Clamp16(predicted + signedNibble * delta[c]);
+    // In 64 bits: a hostile file's coefficients and deltas overflow 32.
+    int64_t predicted = (int64_t(s1[c]) * c1[c] + int64_t(s2[c]) * c2[c]) / 256;
+    int sample = Clamp16(int(std::clamp<int64_t>(predicted + int64_t(signedNibble) * delta[c], -32768, 32767)));
     s2[c] = s1[c];
     s1[c] = sample;
-    delta[c] = std::max(16, (kMsAdaptation[nibble] * delta[c]) / 256);
+    // A delta beyond 16 bits already saturates every step; the bound keeps the product finite.
+    delta[c] = int(std::clamp<int64_t>(int64_t(kMsAdaptation[nibble]) * delta[c] / 256, 16, 1 << 20));
     out[2 * channels + i] = int16_t(sample);
   }
   return true;

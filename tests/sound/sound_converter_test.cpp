@@ -123,6 +123,34 @@ TEST_F(Converter, MalformedWaveFilesAreRejected) {
   }
 }
 
+TEST_F(Converter, CompressedWaveDecodesWholeBlocksThroughTheCodec) {
+  // Two IMA ADPCM blocks of 8 bytes (9 samples each) and a partial third that is left out.
+  WaveSpec s;
+  s.formatTag = 0x11;
+  s.rate = 22050;
+  s.blockAlign = 8;
+  s.bits = 4;
+  s.fmtSize = 20;
+  s.extra = {9, 0};
+  s.data = {0, 0, 0, 0, 0x77, 0x77, 0x77, 0xF7, 0x10, 0x00, 0, 0, 0, 0, 0, 0, 1, 2, 3};
+  ASSERT_EQ(Open(MakeWave(s)), 0);
+  EXPECT_STREQ(converter.recogniser, "compressed WAVE");
+  EXPECT_EQ(converter.format, (qr::platform::PcmFormat{1, 22050, 16}));
+  std::vector<int16_t> pcm = AsSamples(DecodeAll());
+  ASSERT_EQ(pcm.size(), 18u);
+  EXPECT_EQ(pcm[1], 11);
+  EXPECT_EQ(pcm[3], 104);
+  EXPECT_EQ(pcm[9], 16) << "the second block starts from its own header";
+
+  // A bad step index in the second block ends the data after the first.
+  s.data[10] = 200;
+  if (reader.ops) reader.Close();
+  reader = {};
+  qr::sound::CloseSoundConverter(converter);
+  ASSERT_EQ(Open(MakeWave(s)), 0);
+  EXPECT_EQ(AsSamples(DecodeAll()).size(), 9u);
+}
+
 TEST_F(Converter, ADataChunkLongerThanTheFileIsCutToWhatIsThere) {
   WaveSpec s;
   s.data = Samples16({5, 6, 7});

@@ -1,6 +1,8 @@
-// The game on the headless host: start-up to the first title frame beside a bare libpng loop
-// decoding the same files, and the cost of a frame over a long stretch of play.
+// The game on the headless host: start-up to the first title frame (its pictures loaded and its
+// five MP3 files decoded) beside bare libpng and bare libmpg123 decoding the same files, and the
+// cost of a frame over a long stretch of play.
 #include <benchmark/benchmark.h>
+#include <mpg123.h>
 #include <png.h>
 
 #include <chrono>
@@ -76,6 +78,42 @@ void BM_BareLibpngDecodeOfGameFiles(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_BareLibpngDecodeOfGameFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The same pictures, then the game's five sounds decoded whole by bare libmpg123, as start-up
+// decodes them.
+void BM_BareLibpngAndLibmpg123OfGameFiles(benchmark::State& state) {
+  std::vector<std::string> files = GamePictures();
+  const char* sounds[] = {"track008_caravan.mp3", "track012_manabinokuni.mp3", "life_21_huta.mp3",
+                          "attack_12_byun.mp3", "future_06_bayoun.mp3"};
+  mpg123_init();
+  std::vector<unsigned char> pixels, pcm(1 << 16);
+  for (auto _ : state) {
+    for (const std::string& name : files) {
+      png_image image;
+      std::memset(&image, 0, sizeof image);
+      image.version = PNG_IMAGE_VERSION;
+      std::string path = (GameFolder() / "pote" / name).string();
+      png_image_begin_read_from_file(&image, path.c_str());
+      image.format = PNG_FORMAT_BGRA;
+      pixels.resize(PNG_IMAGE_SIZE(image));
+      png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+      benchmark::DoNotOptimize(pixels.data());
+    }
+    for (const char* name : sounds) {
+      int error = 0;
+      mpg123_handle* h = mpg123_new(nullptr, &error);
+      mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+      std::string path = (GameFolder() / "pote" / name).string();
+      if (mpg123_open(h, path.c_str()) == MPG123_OK) {
+        size_t done = 0;
+        while (mpg123_read(h, pcm.data(), pcm.size(), &done) == MPG123_OK) benchmark::DoNotOptimize(pcm.data());
+        mpg123_close(h);
+      }
+      mpg123_delete(h);
+    }
+  }
+}
+BENCHMARK(BM_BareLibpngAndLibmpg123OfGameFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // 10,000 frames: a game is started every 1,000 frames and played standing, so the run covers
 // the title, playing and game-over screens. Argument 1 draws the game's texts; 0 plays on a

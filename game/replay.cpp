@@ -89,6 +89,7 @@ struct Run {
 
   // The game reads the mouse at the start of a frame and the keys at its end, after its pump.
   void OnStarted() {
+    if (options.recordAudio) host.audio.StartRecording();
     if (const InputLine* line = LineAt(0)) PlaceCursor(*line);
     PressButtons(LineAt(0));
     HoldKeys(LineAt(0));
@@ -136,6 +137,7 @@ ReplayResult RunReplay(const ReplayOptions& options) {
   qr::platform::Install(&host->platform);
 
   result.status = Potemaru();
+  if (options.recordAudio) result.audio = std::move(host->audio.recorded);
 
   qr::platform::Install(nullptr);
   qr::core::SetRuntimeObserver(nullptr, nullptr);

@@ -35,6 +35,7 @@ struct ReplayOptions {
   int frames = -1;             // close the window after this frame; -1: play to the end
   std::vector<int> shotFrames; // frames to keep as presented
   bool withoutFonts = false;   // a host without fonts: every text call draws nothing (for measuring)
+  bool recordAudio = false;    // keep what the headless output mixed
 };
 
 struct ReplayResult {
@@ -43,6 +44,9 @@ struct ReplayResult {
   std::map<int, Frame> shots;
   // Where the cursor stood when each frame's pump began, in client coordinates.
   std::vector<std::pair<int, int>> cursorAtPump;
+  // With recordAudio: everything the game played, 44,100 Hz stereo (left, right, ...), sample 0
+  // at the end of start-up, just before the game loads its files and enters its frame loop.
+  std::vector<int16_t> audio;
 };
 
 ReplayResult RunReplay(const ReplayOptions& options);

@@ -198,14 +198,32 @@ int DrawTextFormat(int x, int y, int colour, const char* format, ...) __attribut
 // ---------------------------------------------------------------------------------------------
 // Sound
 
-// Loads a sound file (WAVE, MP3, Ogg Vorbis) that can play bufferCount times at once (at most
-// 10). shareWith: -1. -1 when it cannot be loaded or there is no sound device.
+// Loads a sound file (PCM or compressed WAVE, MP3, Ogg Vorbis) decoded whole into memory, in
+// bufferCount copies (above 10 counts as 10) so that it can be heard that many times at once.
+// shareWith is for streamed sounds only: -1. -1 when it cannot be loaded or there is no sound
+// device. With a data type other than 0 (SetSoundDataType) the sound is streamed instead.
 int LoadSoundFile(const char* path, int bufferCount, int shareWith);
-// playType 1 plays once in the background, 3 loops; restart 1 starts from the beginning.
+// The same from a whole sound file in memory (the caller keeps the image); bufferCount above 10
+// fails.
+int LoadSoundFromMemory(const void* image, size_t size, int bufferCount, int shareWith);
+// playType 0 plays once and returns when the sound has ended (pumping messages meanwhile), 1 plays
+// once in the background, 3 loops. Each play takes the sound's next copy, so plays overlap;
+// restart 1 starts that copy from the beginning even if it still plays, 0 leaves a playing copy
+// alone and starts an idle one where the last one stands.
 int PlaySoundHandle(int handle, int playType, int restart);
+// Stops every copy of the sound.
 int StopSoundHandle(int handle);
-// Volume 0-255 (note: the volume comes first).
+// Volume 0-255 (note: the volume comes first), on a decibel scale: 255 full, 0 and below silent,
+// above 255 counts as 255.
 int SetSoundVolume(int volume, int handle);
+// 1 while any copy of the sound plays, 0 when none does, -1 for an invalid handle.
+int IsSoundPlaying(int handle);
+int DeleteSoundHandle(int handle);
+int DeleteAllSoundHandles();
+// How later loads keep sounds: 0 decoded whole (the default), 1 decoded whole but streamed, 2 the
+// compressed file kept in memory and decoded while playing, 3 read from the file while playing.
+// -1 outside 0..3.
+int SetSoundDataType(int type);
 
 // ---------------------------------------------------------------------------------------------
 // Archives: a folder packed into one file (tools/qrpack) beside where the folder would be, named

@@ -17,6 +17,7 @@
 #include "input/input_state.h"
 #include "platform/platform.h"
 #include "qr.h"
+#include "sound/sound_system.h"
 
 namespace qr::core {
 
@@ -47,6 +48,7 @@ void TeardownCore() {
   w.endState = 1;
   graphics::EndGraphics();
   input::EndInput();
+  sound::EndSound();
   EndWindow();
   if (life.comStarted) {
     WriteLog("ＣＯＭを終了... 完了\n");
@@ -108,6 +110,8 @@ int RunStart() {
 
   if (RunWindowStep() == -1) return FailStart();
   if (!w.settings.withoutInput && input::InitInput() == -1) return FailStart();
+  // A machine without sound starts all the same.
+  if (!w.settings.withoutSound) sound::InitSound();
   if (!w.settings.withoutGraphics && graphics::InitGraphics() < 0) return FailStart();
 
   WriteLog("文字コードバッファの初期化を行います... ");

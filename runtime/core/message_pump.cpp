@@ -5,6 +5,7 @@
 #include "core/runtime_observer.h"
 #include "platform/platform.h"
 #include "qr.h"
+#include "sound/sound_state.h"
 
 namespace qr::core {
 
@@ -57,6 +58,7 @@ void DispatchBatch() {
 int RunTailStep() {
   WindowState& w = MainWindow();
   w.pumpTailRunning = 1;
+  sound::ProcessStreamSounds();
   w.pumpTailRunning = 0;
   return w.endRequested ? -1 : 0;
 }

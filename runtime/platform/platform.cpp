@@ -1,9 +1,11 @@
 #include "platform/platform.h"
 
 #include "platform/fonts/freetype_font_engine.h"
+#include "platform/codec/standard_codec.h"
 #include "platform/gpu/cpu_device.h"
 #include "platform/linux/linux_clock.h"
 #include "platform/linux/linux_system.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_window.h"
 
@@ -17,6 +19,8 @@ struct RealPlatform {
   SdlInput input;
   gpu::CpuGraphicsDevice graphics{window};
   fonts::FreeTypeFontEngine fonts;
+  SdlAudioOutput audio;
+  StandardAudioCodec codec;
   Platform platform;
   RealPlatform() {
     platform.window = &window;
@@ -25,6 +29,8 @@ struct RealPlatform {
     platform.input = &input;
     platform.graphics = &graphics;
     platform.fonts = &fonts;
+    platform.audio = &audio;
+    platform.codec = &codec;
   }
 };
 

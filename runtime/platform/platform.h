@@ -18,8 +18,8 @@ struct Platform {
   Clock* clock = nullptr;
   System* system = nullptr;
   InputDevices* input = nullptr;         // null until the input facility exists
-  AudioOutput* audio = nullptr;          // null: no sound device
-  AudioCodec* codec = nullptr;
+  AudioOutput* audio = nullptr;          // null: no sound output at all
+  AudioCodec* codec = nullptr;           // compressed sound to PCM
   FontEngine* fonts = nullptr;
   GraphicsDevice* graphics = nullptr;
 };

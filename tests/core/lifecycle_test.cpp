@@ -48,6 +48,8 @@ std::vector<std::string> StartLines() {
       "\tキーボードデバイスの初期化... 初期化成功",
       "DirectInput 関連の初期化は正常に終了しました",
   };
+  const std::vector<std::string>& sound = qr::testing::HeadlessSoundStartLines();
+  lines.insert(lines.end(), sound.begin(), sound.end());
   const std::vector<std::string>& device = qr::testing::CapableDeviceStartLines();
   lines.insert(lines.end(), device.begin(), device.end());
   lines.push_back("文字コードバッファの初期化を行います... 完了しました");
@@ -81,7 +83,8 @@ TEST_F(Lifecycle, EndWritesCloseLinesAndAnEmptyDump) {
   std::vector<std::string> tail(lines.begin() + long(startLines), lines.end());
   const std::vector<std::string> expected = {
       "フォントの初期化を行います", "フォントの初期化は正常に終了しました",
-      "DirectInput 関連の終了処理... 完了", "ウインドウを閉じようとしています", "ウインドウが破棄されようとしています",
+      "DirectInput 関連の終了処理... 完了", "DirectSound の終了処理は正常に終了しました",
+      "ウインドウを閉じようとしています", "ウインドウが破棄されようとしています",
       "ソフトを終了する準備が整いました", "ＣＯＭを終了... 完了", "",
       "Alloc memory dump", "\tTotal size:0(0.000kb)  Alloc num:0", ""};
   EXPECT_EQ(tail, expected);

@@ -39,4 +39,25 @@ inline const std::vector<std::string>& CapableDeviceStartLines() {
   return lines;
 }
 
+// The lines the sound start writes on the headless output.
+inline const std::vector<std::string>& HeadlessSoundStartLines() {
+  static const std::vector<std::string> lines = {
+      "DirectSound の初期化を行います",
+      "DirectSound インターフェースの取得を行います....  成功",
+      "引き続きインターフェースの初期化処理...  成功",
+      "\tDirectSound デバイスを列挙します",
+      "\t\tモジュール名:       headless  ドライバ記述:Headless mixer ",
+      "\t最大サンプリングレート:192.00KHz 最小サンプリングレート:1.00KHz ",
+      "\t総サウンドメモリ領域:0.00KB 空きサウンドメモリ領域:0.00KB ",
+      "\t利用可能サンプリング精度",
+      "\t プライマリ １６bit = OK  ８bit = OK ",
+      "\t セカンダリ １６bit = OK  ８bit = OK ",
+      "\t利用可能チャンネル",
+      "\t プライマリ MONO = OK  STEREO = OK ",
+      "\t セカンダリ MONO = OK  STEREO = OK ",
+      "DirectSound の初期化は正常に終了しました",
+  };
+  return lines;
+}
+
 }  // namespace qr::testing

@@ -1,5 +1,6 @@
 // potemaru-replay: plays ぽてまる on the headless host from an input script, for tests and for
 // anyone who wants the same run twice.
+#include "../wave_file.h"
 #include <png.h>
 
 #include <cstdio>
@@ -27,7 +28,9 @@ const char* kUsage =
     "                 Frame 0 is the first pass of the frame loop; lines starting with # are comments.\n"
     "  --seed S       seed the random generator with S instead of the clock\n"
     "  --frames N     close the window after frame N (otherwise play until the game ends)\n"
-    "  --shot F:PATH  write frame F as presented to PATH as PNG (repeatable)\n";
+    "  --shot F:PATH  write frame F as presented to PATH as PNG (repeatable)\n"
+    "  --audio PATH   write everything the game played to PATH as a 44,100 Hz 16-bit stereo WAVE\n"
+    "                 file, sample 0 at the end of start-up\n";
 
 bool WritePng(const std::string& path, const potemaru::Frame& frame) {
   png_image image;
@@ -37,6 +40,10 @@ bool WritePng(const std::string& path, const potemaru::Frame& frame) {
   image.height = png_uint_32(frame.height);
   image.format = PNG_FORMAT_BGRA;
   return png_image_write_to_file(&image, path.c_str(), 0, frame.pixels.data(), 0, nullptr) != 0;
+}
+
+bool WriteWave(const std::string& path, const std::vector<int16_t>& audio) {
+  return qr::tools::WriteWaveFile(path, 2, 44100, 16, audio.data(), audio.size() * 2);
 }
 
 bool ParseInt(const char* text, long long low, long long high, long long& out) {
@@ -50,6 +57,7 @@ bool ParseInt(const char* text, long long low, long long high, long long& out) {
 int main(int argc, char** argv) {
   potemaru::ReplayOptions options;
   std::vector<std::pair<int, std::string>> shots;
+  std::string audioPath;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     auto value = [&]() -> const char* {
@@ -93,6 +101,9 @@ int main(int argc, char** argv) {
       }
       shots.emplace_back(int(number), shot.substr(colon + 1));
       options.shotFrames.push_back(int(number));
+    } else if (arg == "--audio") {
+      audioPath = value();
+      options.recordAudio = true;
     } else {
       std::fprintf(stderr, "potemaru-replay: bad argument %s (see --help)\n", arg.c_str());
       return 2;
@@ -108,5 +119,7 @@ int main(int argc, char** argv) {
     }
     if (!WritePng(path, it->second)) std::fprintf(stderr, "potemaru-replay: cannot write %s\n", path.c_str());
   }
+  if (options.recordAudio && !WriteWave(audioPath, result.audio))
+    std::fprintf(stderr, "potemaru-replay: cannot write %s\n", audioPath.c_str());
   return result.status;
 }

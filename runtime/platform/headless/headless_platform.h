@@ -2,7 +2,9 @@
 #pragma once
 
 #include "platform/fonts/freetype_font_engine.h"
+#include "platform/codec/standard_codec.h"
 #include "platform/gpu/cpu_device.h"
+#include "platform/headless/headless_audio.h"
 #include "platform/headless/headless_clock.h"
 #include "platform/headless/headless_input.h"
 #include "platform/headless/headless_system.h"
@@ -18,6 +20,8 @@ struct HeadlessPlatform {
   HeadlessInput input;
   gpu::CpuGraphicsDevice graphics{window};  // presents into the headless window
   fonts::FreeTypeFontEngine fonts;          // the host's own fonts: tests see what players see
+  HeadlessAudioOutput audio{clock};
+  StandardAudioCodec codec;
   Platform platform;
 
   HeadlessPlatform() {
@@ -27,6 +31,8 @@ struct HeadlessPlatform {
     platform.input = &input;
     platform.graphics = &graphics;
     platform.fonts = &fonts;
+    platform.audio = &audio;
+    platform.codec = &codec;
   }
   HeadlessPlatform(const HeadlessPlatform&) = delete;
   HeadlessPlatform& operator=(const HeadlessPlatform&) = delete;

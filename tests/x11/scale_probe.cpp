@@ -17,7 +17,6 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   bool fullScreen = std::string(argv[2]) == "fullscreen";
   if (!fullScreen && argc < 4) return 2;
-  SetLogFileEnabled(0);
   SetWindowTitleText("scale probe");
   SetScreenMode(640, 480, 32, 0);
   ChangeWindowMode(fullScreen ? 0 : 1);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/screen_fit.h"
+#include "platform/sdl/x11_full_screen.h"
 #include "platform/sdl/x11_pointer.h"
 
 namespace qr::platform {
@@ -111,10 +112,12 @@ void SdlWindow::SetIcon(const IconImage* icon) {
 
 void SdlWindow::Show(bool visible) {
   if (!window_) return;
-  if (visible)
+  if (visible) {
     SDL_ShowWindow(window_);
-  else
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) x11::CoverDisplay(window_);
+  } else {
     SDL_HideWindow(window_);
+  }
 }
 
 void SdlWindow::Raise() {
@@ -130,6 +133,7 @@ void SdlWindow::SetFullScreen(bool fullScreen, const DisplayMode&) {
   // The display keeps its mode: changing it is what today's desktops (compositors, several
   // monitors) emulate badly or refuse. The frame is scaled to the desktop instead.
   SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (fullScreen) x11::CoverDisplay(window_);
   DisplayMode now = DesktopMode();
   queue_.push_back(Message{MessageKind::DisplayChange, now.bitsPerPixel, now.width | (now.height << 16)});
 }

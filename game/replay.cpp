@@ -23,21 +23,30 @@ bool ParseInputScript(const std::string& text, std::vector<InputLine>& lines, st
     if (start == std::string::npos || raw[start] == '#') continue;
     std::istringstream fields(raw);
     InputLine line;
-    std::string keys;
-    if (!(fields >> line.frame >> line.x >> line.y >> line.buttons) || line.frame < 0) {
+    std::string buttons, keys;
+    char* end = nullptr;
+    bool parsed = bool(fields >> line.frame >> line.x >> line.y >> buttons) && line.frame >= 0;
+    if (parsed) {
+      bool tap = buttons[0] == '~';
+      long mask = std::strtol(buttons.c_str() + (tap ? 1 : 0), &end, 0);
+      parsed = *end == '\0' && end != buttons.c_str() + (tap ? 1 : 0) && mask >= 0 && mask <= 255;
+      (tap ? line.tapButtons : line.buttons) = int(mask);
+    }
+    if (!parsed) {
       error = "line " + std::to_string(number) + ": expected FRAME X Y BUTTONS [KEYS]";
       return false;
     }
     if (fields >> keys) {
       std::istringstream list(keys);
       for (std::string key; std::getline(list, key, ',');) {
-        char* end = nullptr;
-        long code = std::strtol(key.c_str(), &end, 0);
-        if (key.empty() || *end != '\0' || code < 0 || code > 255) {
+        bool tap = !key.empty() && key[0] == '~';
+        const char* digits = key.c_str() + (tap ? 1 : 0);
+        long code = std::strtol(digits, &end, 0);
+        if (*digits == '\0' || *end != '\0' || code < 0 || code > 255) {
           error = "line " + std::to_string(number) + ": bad key code '" + key + "'";
           return false;
         }
-        line.keys.push_back(int(code));
+        (tap ? line.tapKeys : line.keys).push_back(int(code));
       }
     }
     lines.push_back(line);
@@ -54,6 +63,8 @@ struct Run {
   qr::platform::HeadlessPlatform& host;
   int frame = 0;  // the frame whose pump comes next
   std::vector<int> heldKeys;
+  bool started = false;
+  int tappedFrame = -1;
 
   // The line in force at a frame, or null before the first.
   const InputLine* LineAt(int f) const {
@@ -75,8 +86,24 @@ struct Run {
     host.window.cursorY = client.top + line.y;
   }
   void PressButtons(const InputLine* line) {
+    for (int b = 0; b < 8; ++b) {
+      bool down = line && (line->buttons >> b & 1);
+      if (down != ((host.input.mouseState.buttons[b] & 0x80) != 0)) host.input.SetMouseButton(b, down);
+    }
+  }
+  // The taps of the coming frame's line, pressed and released while the game sleeps.
+  void Tap() {
+    if (!started || tappedFrame == frame) return;
+    const InputLine* line = LineStartingAt(frame);
+    if (!line || (line->tapButtons == 0 && line->tapKeys.empty())) return;
+    tappedFrame = frame;
     for (int b = 0; b < 8; ++b)
-      host.input.mouseState.buttons[b] = line && (line->buttons >> b & 1) ? 0x80 : 0;
+      if (line->tapButtons >> b & 1) host.input.SetMouseButton(b, true);
+    for (int key : line->tapKeys) host.input.SetKey(key, true);
+    for (int b = 0; b < 8; ++b)
+      if (line->tapButtons >> b & 1) host.input.SetMouseButton(b, (line->buttons >> b & 1) != 0);
+    for (int key : line->tapKeys)
+      if (std::find(heldKeys.begin(), heldKeys.end(), key) == heldKeys.end()) host.input.SetKey(key, false);
   }
   void HoldKeys(const InputLine* line) {
     std::vector<int> wanted = line ? line->keys : std::vector<int>{};
@@ -90,6 +117,7 @@ struct Run {
   // The game reads the mouse at the start of a frame and the keys at its end, after its pump.
   void OnStarted() {
     if (options.recordAudio) host.audio.StartRecording();
+    started = true;
     if (const InputLine* line = LineAt(0)) PlaceCursor(*line);
     PressButtons(LineAt(0));
     HoldKeys(LineAt(0));
@@ -131,8 +159,9 @@ ReplayResult RunReplay(const ReplayOptions& options) {
   }
   host->system.currentDirectory = std::filesystem::current_path().string();
   if (options.seeded) qr::core::SetFixedSeed(options.seed);
-  Run run{options, result, *host, 0, {}};
+  Run run{options, result, *host, 0, {}, false, -1};
   qr::core::SetRuntimeObserver(&Run::Observe, &run);
+  host->clock.onSleep = [&run] { run.Tap(); };
   if (options.withoutFonts) host->platform.fonts = nullptr;
   qr::platform::Install(&host->platform);
 

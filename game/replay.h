@@ -10,15 +10,19 @@
 namespace potemaru {
 
 // From frame `frame` on: the cursor at client position (x, y) (until the next line or the game
-// moves it), the mouse buttons held (bit 0 left, 1 right, 2 middle) and the keys held.
+// moves it), the mouse buttons held (bit 0 left, 1 right, 2 middle) and the keys held. Taps are
+// pressed and released inside that one frame's sleep, so no read of the game sees them held.
 struct InputLine {
   int frame = 0;
   int x = 0, y = 0;
   int buttons = 0;
   std::vector<int> keys;
+  int tapButtons = 0;
+  std::vector<int> tapKeys = {};
 };
 
 // Reads "FRAME X Y BUTTONS [KEYS]" lines (KEYS comma-separated key codes; '#' starts a comment).
+// BUTTONS written "~N", or a key code written "~K", is a tap instead of a hold.
 // Returns false with a message naming the line on a malformed one.
 bool ParseInputScript(const std::string& text, std::vector<InputLine>& lines, std::string& error);
 

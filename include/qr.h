@@ -63,6 +63,11 @@ int ChangeWindowMode(int windowed);
 int SetCursorVisible(int visible);
 // The desktop's size and colour depth; any pointer may be null.
 int GetDesktopMode(int* width, int* height, int* colourBits);
+// The window's client area is the draw screen times this factor (1.0 by default, at most 16;
+// negative means 1.0), and every frame is shown scaled to it: pixel-doubled for whole factors,
+// smoothed otherwise. 0 picks the largest whole factor whose window fits the desktop. The mouse
+// position is mapped through the same scale. Before or after start; returns 0.
+int SetWindowSizeScale(double factor);
 
 // ---------------------------------------------------------------------------------------------
 // Screen mode and graphics device

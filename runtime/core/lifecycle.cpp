@@ -30,10 +30,14 @@ bool Started() { return Lifecycle().started != 0; }
 
 namespace {
 
-// In full screen, a size no display mode offers starts in a window instead.
+// In full screen, a size the display cannot show starts in a window instead. Full screen keeps
+// the desktop's mode and scales the frame to it, so every size that fits the desktop counts as
+// offered, beside the display's own modes.
 void FallBackToWindowIfModeMissing() {
   if (MainWindow().settings.windowed) return;
   const auto& screen = graphics::Screen();
+  platform::DisplayMode desktop = platform::Current().window->DesktopMode();
+  if (screen.width <= desktop.width && screen.height <= desktop.height) return;
   for (const platform::DisplayMode& mode : platform::Current().window->DisplayModes())
     if (mode.width == screen.width && mode.height == screen.height) return;
   ChangeWindowMode(1);

@@ -8,6 +8,7 @@
 #include "core/lifecycle.h"
 #include "core/random.h"
 #include "core/timing.h"
+#include "core/window_scale.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_state.h"
 #include "graphics/device_start.h"
@@ -59,7 +60,7 @@ Rect CentredWindowRect() {
   WindowState& w = MainWindow();
   const WindowSettings& s = w.settings;
   const auto& screen = graphics::Screen();
-  double factor = s.sizeFactor > 0 ? s.sizeFactor : 1.0;
+  double factor = WindowSizeFactor();
   int clientWidth = s.explicitClientWidth ? s.explicitClientWidth : int(screen.width * factor);
   int clientHeight = s.explicitClientHeight ? s.explicitClientHeight : int(screen.height * factor);
   Rect m = Host().window->FrameMargins(true);
@@ -79,7 +80,7 @@ void FitMainWindow() {
   WindowState& w = MainWindow();
   const WindowSettings& s = w.settings;
   const auto& screen = graphics::Screen();
-  double factor = (s.sizeFactor > 0 && s.windowed) ? s.sizeFactor : 1.0;
+  double factor = WindowSizeFactor();
   int wantedWidth = int(screen.width * factor), wantedHeight = int(screen.height * factor);
   if (s.explicitClientWidth) wantedWidth = s.explicitClientWidth;
   if (s.explicitClientHeight) wantedHeight = s.explicitClientHeight;

@@ -3,6 +3,7 @@
 
 #include "core/lifecycle.h"
 #include "core/main_window.h"
+#include "core/window_scale.h"
 #include "graphics/draw_settings.h"
 #include "graphics/draw_state.h"
 #include "graphics/graphic_handles.h"
@@ -152,6 +153,9 @@ int FlipScreen() {
   qr::platform::Rect source{0, 0, screen.width ? screen.width : 640, screen.height ? screen.height : 480};
   qr::platform::Rect destination = source;
   bool windowed = qr::core::MainWindow().settings.windowed != 0;
+  // In a window the frame goes where the draw screen is placed: scaled by the window's factor,
+  // or fitted between black bars into a window of another size.
+  if (windowed) destination = qr::core::PlaceScreen().picture;
   if (screen.emulate320x240 && screen.width == 640 && screen.height == 480) destination = {0, 0, 320, 240};
   FlushVertices();
   CloseScene();

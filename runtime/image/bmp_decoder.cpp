@@ -41,9 +41,11 @@ inline size_t OutRow(int y, int height, bool bottomUp) {
   return size_t(bottomUp ? height - 1 - y : y);
 }
 
-// RLE8 / RLE4 into a zeroed block of one index byte per pixel. Runs and deltas must stay inside
-// the picture and indices inside the colour table; data that ends before the last row without
-// an end-of-bitmap code is cut short and declined.
+// RLE8 / RLE4 into a zeroed block of one index byte per pixel. Encoders that code each row to
+// its padded size write runs reaching a few pixels past the width: those pixels are dropped
+// (their bytes still consumed) and the position stays at the row's end. Deltas must stay inside
+// the picture, runs inside its rows, and the indices drawn inside the colour table; data that
+// ends before the last row without an end-of-bitmap code is cut short and declined.
 bool DecodeRle(const unsigned char* data, size_t length, bool fourBit, int width, int height,
                bool bottomUp, unsigned char* out, size_t pitch, unsigned colors) {
   size_t pos = 0;
@@ -58,8 +60,8 @@ bool DecodeRle(const unsigned char* data, size_t length, bool fourBit, int width
     unsigned count = data[pos], value = data[pos + 1];
     pos += 2;
     if (count > 0) {
-      if (y >= height || int64_t(x) + count > width) return false;
-      for (unsigned i = 0; i < count; ++i)
+      if (y >= height) return false;
+      for (unsigned i = 0; i < count && x < width; ++i)
         if (!put(fourBit ? (i & 1 ? value & 15 : value >> 4) : value)) return false;
     } else if (value == 0) {  // end of line
       x = 0;
@@ -74,8 +76,8 @@ bool DecodeRle(const unsigned char* data, size_t length, bool fourBit, int width
       if (x > width || y > height) return false;
     } else {  // absolute run of `value` indices
       size_t bytes = fourBit ? (value + 1) / 2 : value;
-      if (length - pos < bytes || y >= height || int64_t(x) + value > width) return false;
-      for (unsigned i = 0; i < value; ++i) {
+      if (length - pos < bytes || y >= height) return false;
+      for (unsigned i = 0; i < value && x < width; ++i) {
         unsigned index = fourBit ? (i & 1 ? data[pos + i / 2] & 15 : data[pos + i / 2] >> 4) : data[pos + i];
         if (!put(index)) return false;
       }

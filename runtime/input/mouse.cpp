@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/main_window.h"
+#include "core/window_scale.h"
 #include "graphics/screen_settings.h"
 #include "input/input_state.h"
 #include "platform/platform.h"
@@ -15,12 +16,6 @@ namespace {
 
 // Virtual keys of the left, right and middle buttons, for bits 0, 1 and 2.
 constexpr int kButtonVirtualKeys[3] = {0x01, 0x02, 0x04};
-
-// The window's scale factor as the window is sized with it: 1.0 when not positive.
-double ScaleFactor() {
-  double factor = core::MainWindow().settings.sizeFactor;
-  return factor > 0 && std::isfinite(factor) ? factor : 1.0;
-}
 
 int TruncateToInt(double value) {
   if (!(value > double(INT_MIN))) return INT_MIN;  // also NaN
@@ -53,31 +48,35 @@ int GetMouseButtons() {
   return buttons;
 }
 
+// The cursor is mapped through where the draw screen is shown: the client area's origin, then
+// the picture's offset inside it (the black bars of a resized or full-screen window) and its
+// scale. A cursor outside the picture reads as outside the screen: negative or past the size.
 int GetMousePosition(int* x, int* y) {
   using namespace qr::input;
-  const qr::core::WindowState& w = qr::core::MainWindow();
   int cx = 0, cy = 0;
   qr::platform::Current().window->CursorPosition(cx, cy);
-  if (w.settings.windowed) {
-    // No tool bar is ever shown, so nothing more comes off y.
-    double factor = ScaleFactor();
-    cx = TruncateToInt((double(cx) - w.clientRect.left) / factor);
-    cy = TruncateToInt((double(cy) - w.clientRect.top) / factor);
-  }
+  // No tool bar is ever shown, so nothing more comes off y.
+  qr::core::ScreenPlacement p = qr::core::PlaceScreen();
+  double scaleX = p.picture.Width() > 0 ? double(p.picture.Width()) / p.screenWidth : 1.0;
+  double scaleY = p.picture.Height() > 0 ? double(p.picture.Height()) / p.screenHeight : 1.0;
+  cx = TruncateToInt((double(cx) - p.client.left - p.picture.left) / scaleX);
+  cy = TruncateToInt((double(cy) - p.client.top - p.picture.top) / scaleY);
   if (x) *x = cx;
   if (y) *y = cy;
   return 0;
 }
 
+// The inverse of GetMousePosition, so that a position set reads back as set at any scale.
 int SetMousePosition(int x, int y) {
-  const qr::core::WindowState& w = qr::core::MainWindow();
   const qr::graphics::ScreenSettings& screen = qr::graphics::Screen();
   x = std::clamp(x, 0, std::max(0, screen.width));
   y = std::clamp(y, 0, std::max(0, screen.height));
-  if (w.settings.windowed) {
-    x += w.clientRect.left;
-    y += w.clientRect.top;
-  }
-  qr::platform::Current().window->WarpCursor(x, y);
+  qr::core::ScreenPlacement p = qr::core::PlaceScreen();
+  double scaleX = p.picture.Width() > 0 ? double(p.picture.Width()) / p.screenWidth : 1.0;
+  double scaleY = p.picture.Height() > 0 ? double(p.picture.Height()) / p.screenHeight : 1.0;
+  // The first pixel of the point's cell, which the division in GetMousePosition maps back.
+  int sx = p.client.left + p.picture.left + int(std::ceil(x * scaleX - 1e-9));
+  int sy = p.client.top + p.picture.top + int(std::ceil(y * scaleY - 1e-9));
+  qr::platform::Current().window->WarpCursor(sx, sy);
   return 0;
 }

@@ -74,6 +74,8 @@ class Window {
   // The desktop as it is now, and the full-screen modes the display offers.
   virtual DisplayMode DesktopMode() = 0;
   virtual std::vector<DisplayMode> DisplayModes() = 0;
+  // The part of the desktop a window may take (without panels and docks), screen coordinates.
+  virtual Rect UsableArea() = 0;
 
   // Frame thickness around the client area for a window with or without decorations:
   // left, top, right and bottom margins.
@@ -87,6 +89,8 @@ class Window {
   virtual void Show(bool visible) = 0;
   virtual void Raise() = 0;
   virtual void SetTopMost(bool topMost) = 0;
+  // Full screen takes the desktop's own mode; the mode asked for is what the runtime would
+  // like, and is not set on the display.
   virtual void SetFullScreen(bool fullScreen, const DisplayMode& mode) = 0;
   virtual Rect ClientRect() = 0;  // screen coordinates
   virtual Rect WindowRect() = 0;  // screen coordinates, frame included
@@ -111,7 +115,10 @@ class Window {
   virtual void KillTimer(int id) = 0;
 
   // Shows a frame. source is a part of the frame, destination a part of the client area; null
-  // means the whole of either. Returns false when the frame could not be shown.
+  // means the whole frame, and for the destination the largest part of the client area with
+  // the source's aspect ratio, centred (FitInside). The rest of the client area is black; a
+  // scale by whole factors copies pixels, any other smooths. Returns false when the frame could
+  // not be shown.
   virtual bool Present(const void* pixels, int pitch, PixelLayout layout, int width, int height,
                        const Rect* source, const Rect* destination) = 0;
 };

@@ -167,8 +167,21 @@ TEST_F(Lifecycle, DesktopDepthDecidesWindowedStart) {
   }
 }
 
-TEST_F(Lifecycle, FullScreenWithoutTheModeStartsInAWindow) {
+// Full screen keeps the desktop's mode and scales the frame to it: a screen that fits the desktop
+// needs no display mode of its size. Only one larger than the desktop and no mode starts in a
+// window. The display's own modes are still what GetDisplayModeCount reports.
+TEST_F(Lifecycle, FullScreenWithoutTheModeStartsInAWindowOnlyWhenTheDesktopIsTooSmall) {
   host.window.modes = {{800, 600, 32, 60}};
+  host.window.desktop = {1920, 1080, 32, 60};
+  ASSERT_EQ(RuntimeInit(), 0);
+  EXPECT_EQ(qr::core::MainWindow().settings.windowed, 0);
+  EXPECT_TRUE(host.window.fullScreen);
+  EXPECT_EQ(GetDisplayModeCount(), 1);
+}
+
+TEST_F(Lifecycle, FullScreenLargerThanTheDesktopWithoutTheModeStartsInAWindow) {
+  host.window.modes = {{800, 600, 32, 60}};
+  host.window.desktop = {600, 400, 32, 60};
   ASSERT_EQ(RuntimeInit(), 0);
   EXPECT_EQ(qr::core::MainWindow().settings.windowed, 1);
   EXPECT_FALSE(host.window.fullScreen);

@@ -141,6 +141,35 @@ TEST_F(Replay, ButtonHeldThroughTheEndNeitherLeavesGameOverNorSkipsTheTitle) {
   EXPECT_TRUE(ShowsTitle(again.shots[kAfterGameOver + 60]));
 }
 
+// A touchpad tap, or a click sent as press and release at once: the button is down only while
+// the game sleeps between two frames, and the game still sees it once.
+TEST_F(Replay, ButtonDownOnlyBetweenTwoFramesStartsTheGame) {
+  ReplayResult r = Play({{0, 300, 300, 0, {}}, {20, 300, 300, 0, {}, 1}}, 60, {19, 60});
+  EXPECT_TRUE(ShowsTitle(r.shots[19]));
+  EXPECT_FALSE(ShowsTitle(r.shots[60]));
+  EXPECT_FALSE(ShowsGameOver(r.shots[60]));
+  // Seen once: the next frames read the button up, so game over later needs a press of its own.
+  ReplayResult played = Play({{0, 300, 300, 0, {}}, {20, 300, 300, 0, {}, 1}},
+                             kAfterGameOver + 60, {kAfterGameOver + 60});
+  EXPECT_TRUE(ShowsGameOver(played.shots[kAfterGameOver + 60]));
+  // A tap on game over leaves it, the same way.
+  ReplayResult left = Play({{0, 300, 300, 0, {}},
+                            {20, 300, 300, 0, {}, 1},
+                            {kAfterGameOver, 300, 300, 0, {}, 1}},
+                           kAfterGameOver + 60, {kAfterGameOver + 60});
+  EXPECT_TRUE(ShowsTitle(left.shots[kAfterGameOver + 60]));
+  EXPECT_EQ(SaveBytes().size(), 4u);
+}
+
+TEST_F(Replay, EscapeDownOnlyBetweenTwoFramesEndsTheGame) {
+  ReplayResult tapped = Play({{0, 300, 300, 0, {}}, {30, 300, 300, 0, {}, 0, {1}}}, 200);
+  EXPECT_EQ(tapped.status, 0);
+  EXPECT_EQ(tapped.framesPlayed, 31);  // it ends after the pump of the frame it was tapped in
+  // Another key tapped ends nothing.
+  ReplayResult other = Play({{0, 300, 300, 0, {}}, {30, 300, 300, 0, {}, 0, {0x39}}}, 100);
+  EXPECT_EQ(other.framesPlayed, 101);
+}
+
 TEST_F(Replay, ClosingTheWindowOnGameOverSavesNothing) {
   ReplayResult r = Play(StartAndStand(), kAfterGameOver, {kAfterGameOver});
   EXPECT_EQ(r.status, 0);

@@ -112,6 +112,28 @@ TEST_F(KeyboardTest, DevicePathReadsKeysByKeyCode) {
   EXPECT_EQ(IsKeyPressed(0x1C), 0);
 }
 
+TEST_F(KeyboardTest, KeyPressedAndReleasedBetweenTwoReadsReadsDownOnce) {
+  Start();
+  NextMillisecond();
+  EXPECT_EQ(IsKeyPressed(1), 0);
+  host.input.SetKey(1, true);
+  host.input.SetKey(1, false);
+  NextMillisecond();
+  EXPECT_EQ(IsKeyPressed(1), 1);
+  EXPECT_EQ(IsKeyPressed(0x39), 0);  // only the key that went down
+  NextMillisecond();
+  EXPECT_EQ(IsKeyPressed(1), 0);
+  // A key still held after its press reads down as before, and up once let go.
+  host.input.SetKey(0x39, true);
+  NextMillisecond();
+  EXPECT_EQ(IsKeyPressed(0x39), 1);
+  NextMillisecond();
+  EXPECT_EQ(IsKeyPressed(0x39), 1);
+  host.input.SetKey(0x39, false);
+  NextMillisecond();
+  EXPECT_EQ(IsKeyPressed(0x39), 0);
+}
+
 TEST_F(KeyboardTest, RightShiftComesFromTheVirtualKeyState) {
   Start();
   host.input.SetKey(0x36, true);

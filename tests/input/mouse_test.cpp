@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <climits>
 
 #include "graphics/screen_settings.h"
@@ -19,6 +20,28 @@ TEST_F(MouseTest, DeviceButtonsAreBitsZeroToSevenAndTheMouseIsAcquiredOnFirstUse
   EXPECT_TRUE(host.input.mouse.acquired);
   EXPECT_EQ(GetMouseButtons(), 0b10000011);
   EXPECT_EQ(host.input.mouse.acquireCalls, 1);
+}
+
+TEST_F(MouseTest, ButtonPressedAndReleasedBetweenTwoReadsReadsHeldOnce) {
+  Start();
+  EXPECT_EQ(GetMouseButtons(), 0);  // acquires the mouse
+  host.input.SetMouseButton(0, true);
+  host.input.SetMouseButton(0, false);
+  host.input.SetMouseButton(2, true);
+  host.input.SetMouseButton(2, false);
+  EXPECT_EQ(GetMouseButtons(), 0b101);
+  EXPECT_EQ(GetMouseButtons(), 0);
+  // Held across reads: down on each read until let go.
+  host.input.SetMouseButton(1, true);
+  EXPECT_EQ(GetMouseButtons(), 0b10);
+  EXPECT_EQ(GetMouseButtons(), 0b10);
+  host.input.SetMouseButton(1, false);
+  EXPECT_EQ(GetMouseButtons(), 0);
+  // A mouse that is not acquired hears nothing of a tap.
+  host.input.SetFocus(false);
+  host.input.SetMouseButton(0, true);
+  host.input.SetMouseButton(0, false);
+  EXPECT_EQ(GetMouseButtons(), 0);
 }
 
 TEST_F(MouseTest, MouseThatCannotBeAcquiredReadsNoButtons) {
@@ -101,22 +124,65 @@ TEST_F(MouseTest, FullScreenPositionIsTheScreenPosition) {
   EXPECT_EQ(host.window.cursorY, 30);
 }
 
-TEST_F(MouseTest, SetMousePositionClampsToTheScreenInclusiveAndIgnoresTheScale) {
+// Set maps through the scale as Get does, so that a position set reads back as set: the
+// game's clamping of the player to the field's sides works in a scaled window too.
+TEST_F(MouseTest, SetMousePositionClampsToTheScreenInclusiveAndMapsThroughTheScale) {
   qr::core::MainWindow().settings.sizeFactor = 2.0;
   Start();
   const qr::platform::Rect client = qr::core::MainWindow().clientRect;
   struct Case {
     int x, y, dx, dy;
-  } cases[] = {{-5, 1000, 0, 480}, {640, 480, 640, 480}, {641, -1, 640, 0}, {10, 20, 10, 20},
-               {INT_MIN, INT_MAX, 0, 480}};
+  } cases[] = {{-5, 1000, 0, 960}, {640, 480, 1280, 960}, {641, -1, 1280, 0}, {10, 20, 20, 40},
+               {INT_MIN, INT_MAX, 0, 960}, {560, 131, 1120, 262}};
   for (const Case& c : cases) {
     EXPECT_EQ(SetMousePosition(c.x, c.y), 0);
     EXPECT_EQ(host.window.cursorX, client.left + c.dx) << c.x;
     EXPECT_EQ(host.window.cursorY, client.top + c.dy) << c.y;
+    int x = 0, y = 0;
+    GetMousePosition(&x, &y);
+    EXPECT_EQ(x, std::clamp(c.x, 0, 640)) << c.x;
+    EXPECT_EQ(y, std::clamp(c.y, 0, 480)) << c.y;
   }
-  qr::graphics::Screen().width = 800;
-  SetMousePosition(5000, 0);
-  EXPECT_EQ(host.window.cursorX, client.left + 800);
+}
+
+TEST_F(MouseTest, SetAndGetAgreeAtScalesThatAreNotWhole) {
+  for (double factor : {1.5, 1.3, 2.25}) {
+    qr::core::MainWindow().settings.sizeFactor = factor;
+    Start();
+    for (int v : {0, 1, 2, 77, 319, 479}) {
+      SetMousePosition(v, v);
+      int x = -1, y = -1;
+      GetMousePosition(&x, &y);
+      EXPECT_EQ(x, v) << factor;
+      EXPECT_EQ(y, v) << factor;
+    }
+    RuntimeEnd();
+  }
+}
+
+// A window the host made another size than asked for shows the screen fitted between black
+// bars; the cursor follows the same mapping, and reads outside the screen over the bars.
+TEST_F(MouseTest, WindowOfAnotherSizeMapsThroughThePictureBetweenTheBars) {
+  Start();
+  qr::core::MainWindow().clientRect = qr::platform::Rect{100, 50, 100 + 1000, 50 + 480};
+  // 640 x 480 in 1000 x 480: unscaled, 180 pixels of bar at each side.
+  struct Case {
+    int dx, dy, x, y;
+  } cases[] = {{180, 0, 0, 0}, {500, 240, 320, 240}, {819, 479, 639, 479}, {100, 10, -80, 10},
+               {900, 10, 720, 10}};
+  for (const Case& c : cases) {
+    host.window.cursorX = 100 + c.dx;
+    host.window.cursorY = 50 + c.dy;
+    int x = 0, y = 0;
+    GetMousePosition(&x, &y);
+    EXPECT_EQ(x, c.x) << c.dx;
+    EXPECT_EQ(y, c.y) << c.dy;
+  }
+  SetMousePosition(0, 0);
+  EXPECT_EQ(host.window.cursorX, 280);
+  ASSERT_EQ(FlipScreen(), 0);
+  ASSERT_TRUE(host.window.frameDestination.has_value());
+  EXPECT_EQ(*host.window.frameDestination, (qr::platform::Rect{180, 0, 820, 480}));
 }
 
 }  // namespace

@@ -50,7 +50,9 @@ TEST_F(GpuDevice, CreationFollowsTheSettingsAndTheDisplay) {
   p.backBufferWidth = 640;
   p.backBufferHeight = 480;
   EXPECT_EQ(device.CreateDevice(p, VertexProcessing::Software), DeviceResult::Ok);
-  p.backBufferWidth = 700;  // no such full-screen mode
+  p.backBufferWidth = 700;  // no such mode, but full screen scales it to the 1280 x 1024 desktop
+  EXPECT_EQ(device.CreateDevice(p, VertexProcessing::Software), DeviceResult::Ok);
+  p.backBufferWidth = 1400;  // wider than the desktop, and no such full-screen mode
   EXPECT_EQ(device.CreateDevice(p, VertexProcessing::Software), DeviceResult::NotAvailable);
   EXPECT_FALSE(device.DeviceExists());
   p.windowed = true;

@@ -1,10 +1,17 @@
 // Compares what a window shows with a picture: x11_window_compare WINDOW_ID PICTURE.png
-// [--ignore X,Y,W,H]... prints the share of pixels that match outside the ignored rectangles
-// and exits 0 when it is at least --min (default 1.0, every pixel).
+// [--ignore X,Y,W,H]... [--min SHARE] [--scale S] [--at X,Y] [--tolerance T] [--bars]
+// prints the share of pixels that match outside the ignored rectangles and exits 0 when it is
+// at least --min (default 1.0, every pixel). --scale S: the window shows the picture S times
+// enlarged (window pixel x is picture pixel floor(x / S)); --at X,Y: its top-left is there in
+// the window; --tolerance T: channels may differ by T (for smoothed scaling); --bars: the rest
+// of the window must be black, and counts in the share. Ignored rectangles are in picture
+// coordinates.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <png.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,9 +29,24 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<Box> ignored;
-  double minimum = 1.0;
-  for (int i = 3; i + 1 < argc; i += 2) {
-    if (std::strcmp(argv[i], "--ignore") == 0) {
+  double minimum = 1.0, scale = 1.0;
+  int atX = 0, atY = 0, tolerance = 0;
+  bool bars = false;
+  for (int i = 3; i < argc; i += 2) {
+    if (std::strcmp(argv[i], "--bars") == 0) {
+      bars = true;
+      --i;
+      continue;
+    }
+    if (i + 1 >= argc) return 2;
+    if (std::strcmp(argv[i], "--scale") == 0) {
+      scale = std::atof(argv[i + 1]);
+      if (!(scale > 0)) return 2;
+    } else if (std::strcmp(argv[i], "--at") == 0) {
+      if (std::sscanf(argv[i + 1], "%d,%d", &atX, &atY) != 2) return 2;
+    } else if (std::strcmp(argv[i], "--tolerance") == 0) {
+      tolerance = std::atoi(argv[i + 1]);
+    } else if (std::strcmp(argv[i], "--ignore") == 0) {
       Box b{};
       if (std::sscanf(argv[i + 1], "%d,%d,%d,%d", &b.x, &b.y, &b.w, &b.h) != 4) return 2;
       ignored.push_back(b);
@@ -49,24 +71,41 @@ int main(int argc, char** argv) {
   if (!display) return 2;
   Window window = Window(std::strtoul(argv[1], nullptr, 0));
   int w = int(picture.width), h = int(picture.height);
-  XImage* image = XGetImage(display, window, 0, 0, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+  int shownW = int(std::lround(w * scale)), shownH = int(std::lround(h * scale));
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(display, window, &attributes)) return 2;
+  // The whole window with --bars, else only where the picture shows.
+  int areaX = bars ? 0 : atX, areaY = bars ? 0 : atY;
+  int areaW = bars ? attributes.width : shownW, areaH = bars ? attributes.height : shownH;
+  XImage* image = XGetImage(display, window, areaX, areaY, unsigned(areaW), unsigned(areaH),
+                            AllPlanes, ZPixmap);
   if (!image) {
     std::fprintf(stderr, "cannot read the window\n");
     return 2;
   }
+  auto close = [tolerance](int a, int b) { return std::abs(a - b) <= tolerance; };
   long compared = 0, equal = 0;
   int firstX = -1, firstY = -1;
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      bool skip = false;
-      for (const Box& b : ignored) skip = skip || b.Contains(x, y);
-      if (skip) continue;
-      unsigned long p = XGetPixel(image, x, y);
-      const unsigned char* e = &expected[(size_t(y) * size_t(w) + size_t(x)) * 3];
-      bool same = ((p >> 16) & 0xFF) == e[0] && ((p >> 8) & 0xFF) == e[1] && (p & 0xFF) == e[2];
+  for (int wy = areaY; wy < areaY + areaH; ++wy) {
+    for (int wx = areaX; wx < areaX + areaW; ++wx) {
+      unsigned long p = XGetPixel(image, wx - areaX, wy - areaY);
+      int r = int((p >> 16) & 0xFF), g = int((p >> 8) & 0xFF), b = int(p & 0xFF);
+      bool inside = wx >= atX && wy >= atY && wx < atX + shownW && wy < atY + shownH;
+      bool same;
+      if (inside) {
+        int x = std::min(w - 1, int(std::floor((wx - atX) / scale)));
+        int y = std::min(h - 1, int(std::floor((wy - atY) / scale)));
+        bool skip = false;
+        for (const Box& box : ignored) skip = skip || box.Contains(x, y);
+        if (skip) continue;
+        const unsigned char* e = &expected[(size_t(y) * size_t(w) + size_t(x)) * 3];
+        same = close(r, e[0]) && close(g, e[1]) && close(b, e[2]);
+      } else {
+        same = r == 0 && g == 0 && b == 0;
+      }
       ++compared;
       if (same) ++equal;
-      else if (firstX < 0) { firstX = x; firstY = y; }
+      else if (firstX < 0) { firstX = wx; firstY = wy; }
     }
   }
   XDestroyImage(image);

@@ -123,8 +123,12 @@ DeviceResult CpuGraphicsDevice::CreateDevice(const PresentParameters& parameters
       parameters.backBufferHeight > kMaxSurfaceSide || parameters.backBufferCount < 1)
     return DeviceResult::InvalidCall;
   if (!parameters.windowed) {
-    // Full screen needs a display mode of that size and depth.
-    bool found = false;
+    // Full screen keeps the desktop's mode and the window scales the frame to it, so a back
+    // buffer that fits the desktop is shown whatever the display's modes; a larger one needs a
+    // display mode of that size and depth.
+    DisplayMode desktop = window_.DesktopMode();
+    bool found = parameters.backBufferWidth <= desktop.width &&
+                 parameters.backBufferHeight <= desktop.height;
     for (const DisplayMode& mode : window_.DisplayModes())
       found |= mode.width == parameters.backBufferWidth &&
                mode.height == parameters.backBufferHeight &&

@@ -53,7 +53,8 @@ class KeyboardDouble final : public KeyboardDevice {
   bool ReadState(uint8_t (&state)[kKeyStateSize]) override {
     ++host_.keyboard.reads;
     if (!host_.keyboard.acquired) return false;
-    std::memcpy(state, host_.keys, sizeof state);
+    for (int i = 0; i < kKeyStateSize; ++i) state[i] = host_.keys[i] | host_.keysPressedSinceRead[i];
+    std::memset(host_.keysPressedSinceRead, 0, sizeof host_.keysPressedSinceRead);
     return true;
   }
 
@@ -89,6 +90,9 @@ class MouseDouble final : public MouseDevice {
     ++host_.mouse.reads;
     if (!host_.mouse.acquired) return false;
     state = host_.mouseState;
+    for (int n = 0; n < 8; ++n)
+      if (host_.buttonsPressedSinceRead & (1u << n)) state.buttons[n] = 0x80;
+    host_.buttonsPressedSinceRead = 0;
     host_.mouseState.x = host_.mouseState.y = host_.mouseState.z = 0;
     return true;
   }
@@ -222,7 +226,14 @@ class JoystickDouble final : public JoystickDevice {
 void HeadlessInput::SetKey(int keyCode, bool down) {
   if (keyCode < 0 || keyCode >= kKeyStateSize) return;
   keys[keyCode] = down ? 0x80 : 0;
+  if (down && keyboard.acquired) keysPressedSinceRead[keyCode] = 0x80;
   if (keyboard.event) keyboard.event->Set();
+}
+
+void HeadlessInput::SetMouseButton(int index, bool down) {
+  if (index < 0 || index >= 8) return;
+  mouseState.buttons[index] = down ? 0x80 : 0;
+  if (down && mouse.acquired) buttonsPressedSinceRead |= uint8_t(1u << index);
 }
 
 void HeadlessInput::SetFocus(bool focused) {

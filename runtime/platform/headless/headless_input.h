@@ -69,7 +69,16 @@ class HeadlessInput final : public InputDevices {
   int plainCapsQueries = 0;
 
   // Presses or releases a key (by key code), setting the keyboard's event as a real key does.
+  // Like a real device, an acquired keyboard reports a key pressed since its previous read as
+  // held once, even when it was released again before that read.
   void SetKey(int keyCode, bool down);
+  // Presses or releases mouse button byte n (0 left, 1 right, 2 middle, ...); a press seen by
+  // the acquired mouse is reported by its next read even when released before it. Writing
+  // mouseState.buttons directly sets the held state alone.
+  void SetMouseButton(int index, bool down);
+  // What went down since the devices' previous reads (bit 7 per key code, bit n per button).
+  uint8_t keysPressedSinceRead[kKeyStateSize] = {};
+  uint8_t buttonsPressedSinceRead = 0;
   // Losing the focus takes the acquisition from every device.
   void SetFocus(bool focused);
   bool Focused() const { return focused_; }

@@ -102,8 +102,11 @@ void HeadlessWindow::SetTimer(int id, int intervalMs) {
 
 bool HeadlessWindow::Present(const void* pixels, int pitch, PixelLayout layout, int width,
                              int height, const Rect* source, const Rect* destination) {
-  (void)destination;
   if (failPresent || !created) return false;
+  if (destination)
+    frameDestination = *destination;
+  else
+    frameDestination.reset();
   Rect src = source ? *source : Rect{0, 0, width, height};
   src.left = std::clamp(src.left, 0, width);
   src.right = std::clamp(src.right, src.left, width);

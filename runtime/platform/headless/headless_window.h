@@ -21,6 +21,7 @@ class HeadlessWindow final : public Window {
   std::vector<DisplayMode> modes{{640, 480, 16, 60}, {640, 480, 32, 60}, {800, 600, 32, 60},
                                  {1024, 768, 32, 60}, {1280, 1024, 32, 60}};
   Rect decoratedMargins{3, 22, 3, 3};
+  std::optional<Rect> usableArea;  // none: the whole desktop
   bool failCreate = false;
   bool failPresent = false;
 
@@ -38,6 +39,7 @@ class HeadlessWindow final : public Window {
   std::optional<Rect> cursorClip;
   std::vector<uint32_t> frame;  // the last presented frame as 0xAARRGGBB, alpha 0xFF
   int frameWidth = 0, frameHeight = 0, presentCount = 0;
+  std::optional<Rect> frameDestination;  // where the last frame was asked to go; none: fitted
 
   // Queues a message from the host, delivered once the clock reaches dueMs (default: now).
   void Push(const Message& message, std::optional<uint32_t> dueMs = std::nullopt);
@@ -45,6 +47,7 @@ class HeadlessWindow final : public Window {
 
   DisplayMode DesktopMode() override { return desktop; }
   std::vector<DisplayMode> DisplayModes() override { return modes; }
+  Rect UsableArea() override { return usableArea.value_or(Rect{0, 0, desktop.width, desktop.height}); }
   Rect FrameMargins(bool decorated) override { return decorated ? decoratedMargins : Rect{}; }
   bool Create(const WindowDescription& description) override;
   void Destroy() override;

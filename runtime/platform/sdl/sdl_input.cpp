@@ -120,6 +120,8 @@ class SdlKeyboard final : public KeyboardDevice, DeviceCore {
     bufferSize_ = events;
     return true;
   }
+  // A key that went down since the previous read counts as held on this read, even when it is
+  // up again: a short tap between two reads is not lost.
   bool ReadState(uint8_t (&state)[kKeyStateSize]) override {
     if (!acquired_) return false;
     PumpHost();
@@ -128,8 +130,9 @@ class SdlKeyboard final : public KeyboardDevice, DeviceCore {
     const Uint8* keys = SDL_GetKeyboardState(&count);
     bool japanese = JapaneseLayout();
     std::memset(state, 0, sizeof state);
-    for (int scancode = 0; scancode < count; ++scancode) {
-      if (!keys[scancode]) continue;
+    for (int scancode = 0; scancode < SDL_NUM_SCANCODES; ++scancode) {
+      bool pressed = pressedSinceRead_[scancode].exchange(false);
+      if (!pressed && !(scancode < count && keys[scancode])) continue;
       int code = sdl_keys::KeyCodeForScancode(scancode, japanese);
       if (code != 0) state[code] = 0x80;
     }
@@ -138,9 +141,13 @@ class SdlKeyboard final : public KeyboardDevice, DeviceCore {
 
  private:
   bool Concerns(const SDL_Event& event) override {
+    if (event.type == SDL_KEYDOWN && acquired_ && event.key.keysym.scancode >= 0 &&
+        event.key.keysym.scancode < SDL_NUM_SCANCODES)
+      pressedSinceRead_[event.key.keysym.scancode] = true;
     return event.type == SDL_KEYDOWN || event.type == SDL_KEYUP;
   }
   int bufferSize_ = 0;
+  std::atomic<bool> pressedSinceRead_[SDL_NUM_SCANCODES] = {};
 };
 
 class SdlMouse final : public MouseDevice, DeviceCore {
@@ -180,16 +187,26 @@ class SdlMouse final : public MouseDevice, DeviceCore {
       int index = ButtonByteFor(button);
       if (index < 8 && (mask & SDL_BUTTON(button))) state.buttons[index] = 0x80;
     }
+    // A button that went down since the previous read counts as held once, even when it is up
+    // again: a tap, or a click sent as press and release at once, is not lost.
+    uint32_t pressed = pressedSinceRead_.exchange(0);
+    for (int index = 0; index < 8; ++index)
+      if (pressed & (1u << index)) state.buttons[index] = 0x80;
     return true;
   }
 
  private:
   bool Concerns(const SDL_Event& event) override {
     if (event.type == SDL_MOUSEWHEEL) wheel_ += event.wheel.y * kWheelStep;
+    if (event.type == SDL_MOUSEBUTTONDOWN && acquired_) {
+      int index = ButtonByteFor(event.button.button);
+      if (index >= 0 && index < 8) pressedSinceRead_ |= 1u << index;
+    }
     return event.type == SDL_MOUSEMOTION || event.type == SDL_MOUSEBUTTONDOWN ||
            event.type == SDL_MOUSEBUTTONUP || event.type == SDL_MOUSEWHEEL;
   }
   std::atomic<int> wheel_{0};
+  std::atomic<uint32_t> pressedSinceRead_{0};  // bit n: button byte n went down
   int lastX_ = 0, lastY_ = 0;
 };
 

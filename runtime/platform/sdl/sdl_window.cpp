@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/screen_fit.h"
+#include "platform/sdl/x11_full_screen.h"
 #include "platform/sdl/x11_pointer.h"
 
 namespace qr::platform {
@@ -50,6 +52,16 @@ std::vector<DisplayMode> SdlWindow::DisplayModes() {
   return modes;
 }
 
+Rect SdlWindow::UsableArea() {
+  SDL_Rect r{};
+  int display = window_ ? std::max(0, SDL_GetWindowDisplayIndex(window_)) : 0;
+  if (!EnsureVideo() || SDL_GetDisplayUsableBounds(display, &r) != 0) {
+    DisplayMode desktop = DesktopMode();
+    return Rect{0, 0, desktop.width, desktop.height};
+  }
+  return Rect{r.x, r.y, r.x + r.w, r.y + r.h};
+}
+
 Rect SdlWindow::FrameMargins(bool decorated) {
   Rect margins;
   if (decorated && window_)
@@ -60,7 +72,8 @@ Rect SdlWindow::FrameMargins(bool decorated) {
 bool SdlWindow::Create(const WindowDescription& description) {
   if (window_ || !EnsureVideo()) return false;
   Uint32 flags = SDL_WINDOW_HIDDEN;
-  if (description.fullScreen) flags |= SDL_WINDOW_FULLSCREEN;
+  // Full screen covers the desktop in its own mode; frames are scaled to it (Present).
+  if (description.fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   const Rect& b = description.bounds;
   window_ = SDL_CreateWindow(description.titleUtf8.c_str(), b.left, b.top,
                              std::max(1, b.Width()), std::max(1, b.Height()), flags);
@@ -99,10 +112,12 @@ void SdlWindow::SetIcon(const IconImage* icon) {
 
 void SdlWindow::Show(bool visible) {
   if (!window_) return;
-  if (visible)
+  if (visible) {
     SDL_ShowWindow(window_);
-  else
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) x11::CoverDisplay(window_);
+  } else {
     SDL_HideWindow(window_);
+  }
 }
 
 void SdlWindow::Raise() {
@@ -113,20 +128,13 @@ void SdlWindow::SetTopMost(bool topMost) {
   if (window_) SDL_SetWindowAlwaysOnTop(window_, topMost ? SDL_TRUE : SDL_FALSE);
 }
 
-void SdlWindow::SetFullScreen(bool fullScreen, const DisplayMode& mode) {
+void SdlWindow::SetFullScreen(bool fullScreen, const DisplayMode&) {
   if (!window_) return;
-  if (fullScreen) {
-    SDL_DisplayMode wanted{};
-    wanted.w = mode.width;
-    wanted.h = mode.height;
-    wanted.refresh_rate = mode.refreshRate;
-    SDL_DisplayMode closest{};
-    if (SDL_GetClosestDisplayMode(0, &wanted, &closest)) SDL_SetWindowDisplayMode(window_, &closest);
-    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN);
-  } else {
-    SDL_SetWindowFullscreen(window_, 0);
-  }
-  DisplayMode now = fullScreen ? mode : DesktopMode();
+  // The display keeps its mode: changing it is what today's desktops (compositors, several
+  // monitors) emulate badly or refuse. The frame is scaled to the desktop instead.
+  SDL_SetWindowFullscreen(window_, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (fullScreen) x11::CoverDisplay(window_);
+  DisplayMode now = DesktopMode();
   queue_.push_back(Message{MessageKind::DisplayChange, now.bitsPerPixel, now.width | (now.height << 16)});
 }
 
@@ -319,10 +327,18 @@ bool SdlWindow::Present(const void* pixels, int pitch, PixelLayout layout, int w
     if (!texture_) return false;
   }
   if (SDL_UpdateTexture(texture_, nullptr, pixels, pitch) != 0) return false;
-  SDL_Rect src{0, 0, width, height}, dst{};
+  SDL_Rect src{0, 0, width, height};
   if (source) src = SDL_Rect{source->left, source->top, source->Width(), source->Height()};
-  if (destination) dst = SDL_Rect{destination->left, destination->top, destination->Width(), destination->Height()};
-  SDL_RenderCopy(renderer_, texture_, &src, destination ? &dst : nullptr);
+  int outputWidth = 0, outputHeight = 0;
+  if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0) return false;
+  Rect place = destination ? *destination : FitInside(src.w, src.h, outputWidth, outputHeight);
+  SDL_Rect dst{place.left, place.top, place.Width(), place.Height()};
+  // Whole factors copy pixels exactly; any other scale is smoothed.
+  bool whole = src.w > 0 && src.h > 0 && dst.w > 0 && dst.h > 0 && dst.w % src.w == 0 && dst.h % src.h == 0;
+  SDL_SetTextureScaleMode(texture_, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);  // the bars around the picture
+  SDL_RenderCopy(renderer_, texture_, &src, &dst);
   SDL_RenderPresent(renderer_);
   return true;
 }

@@ -23,6 +23,7 @@ class SdlWindow final : public Window {
 
   DisplayMode DesktopMode() override;
   std::vector<DisplayMode> DisplayModes() override;
+  Rect UsableArea() override;
   Rect FrameMargins(bool decorated) override;
   bool Create(const WindowDescription& description) override;
   void Destroy() override;

@@ -46,6 +46,21 @@ std::vector<std::string> GamePictures() {
   return files;
 }
 
+// libpng alone decoding the files, one after another, to BGRA.
+void DecodePicturesWithLibpng(const std::vector<std::string>& files, std::vector<unsigned char>& pixels) {
+  for (const std::string& name : files) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    std::string path = (GameFolder() / "pote" / name).string();
+    png_image_begin_read_from_file(&image, path.c_str());
+    image.format = PNG_FORMAT_BGRA;
+    pixels.resize(PNG_IMAGE_SIZE(image));
+    png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+
 void BM_GameStartToFirstTitleFrame(benchmark::State& state) {
   potemaru::ReplayOptions options;
   options.directory = GameFolder().string();
@@ -64,17 +79,7 @@ void BM_BareLibpngDecodeOfGameFiles(benchmark::State& state) {
   std::vector<std::string> files = GamePictures();
   std::vector<unsigned char> pixels;
   for (auto _ : state) {
-    for (const std::string& name : files) {
-      png_image image;
-      std::memset(&image, 0, sizeof image);
-      image.version = PNG_IMAGE_VERSION;
-      std::string path = (GameFolder() / "pote" / name).string();
-      png_image_begin_read_from_file(&image, path.c_str());
-      image.format = PNG_FORMAT_BGRA;
-      pixels.resize(PNG_IMAGE_SIZE(image));
-      png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
-      benchmark::DoNotOptimize(pixels.data());
-    }
+    DecodePicturesWithLibpng(files, pixels);
   }
 }
 BENCHMARK(BM_BareLibpngDecodeOfGameFiles)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -88,17 +93,7 @@ void BM_BareLibpngAndLibmpg123OfGameFiles(benchmark::State& state) {
   mpg123_init();
   std::vector<unsigned char> pixels, pcm(1 << 16);
   for (auto _ : state) {
-    for (const std::string& name : files) {
-      png_image image;
-      std::memset(&image, 0, sizeof image);
-      image.version = PNG_IMAGE_VERSION;
-      std::string path = (GameFolder() / "pote" / name).string();
-      png_image_begin_read_from_file(&image, path.c_str());
-      image.format = PNG_FORMAT_BGRA;
-      pixels.resize(PNG_IMAGE_SIZE(image));
-      png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr);
-      benchmark::DoNotOptimize(pixels.data());
-    }
+    DecodePicturesWithLibpng(files, pixels);
     for (const char* name : sounds) {
       int error = 0;
       mpg123_handle* h = mpg123_new(nullptr, &error);

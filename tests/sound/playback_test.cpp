@@ -17,7 +17,7 @@ int BuffersPlaying(qr::sound::SoundRecord* r, qr::platform::HeadlessAudioOutput&
 }
 
 Bytes SecondOfTone(int16_t value) {
-  WaveSpec s;
+  WaveLayout s;
   s.data = Samples16(std::vector<int16_t>(44100, value));
   return MakeWave(s);
 }
@@ -79,7 +79,7 @@ TEST_F(SoundTest, TwoOverlappingEffectsMixAsTheSumOfBothWithTheirGains) {
     a[i] = int16_t(8000 * std::sin(double(i) * 0.05));
     b[i] = int16_t(6000 * std::sin(double(i) * 0.21));
   }
-  WaveSpec sa, sb;
+  WaveLayout sa, sb;
   sa.data = Samples16(a);
   sb.data = Samples16(b);
   int ha = LoadSoundFile(Put("a.wav", MakeWave(sa)).c_str(), 3, -1);

@@ -64,7 +64,7 @@ Bytes BareMpg123(const std::string& path, long rate, int channels) {
 }
 
 TEST_F(Converter, PcmWaveWithA16ByteFmtTakesItsBitsFromTheBlockAlign) {
-  WaveSpec s;
+  WaveLayout s;
   s.channels = 2;
   s.blockAlign = 4;
   s.bits = 12;  // wrong: 4 bytes per block of 2 channels is 16 bits
@@ -76,7 +76,7 @@ TEST_F(Converter, PcmWaveWithA16ByteFmtTakesItsBitsFromTheBlockAlign) {
 }
 
 TEST_F(Converter, PcmWaveSkipsAnOddListChunkWithItsPadByte) {
-  WaveSpec s;
+  WaveLayout s;
   PutTag(s.beforeData, "LIST");
   Put32(s.beforeData, 5);
   s.beforeData.insert(s.beforeData.end(), {'I', 'N', 'F', 'O', 'x', 0 /* pad */});
@@ -88,34 +88,34 @@ TEST_F(Converter, PcmWaveSkipsAnOddListChunkWithItsPadByte) {
 TEST_F(Converter, MalformedWaveFilesAreRejected) {
   struct Case {
     const char* what;
-    WaveSpec spec;
+    WaveLayout layout;
   };
   std::vector<Case> cases;
   auto add = [&cases](const char* what, auto change) {
-    WaveSpec s;
+    WaveLayout s;
     s.data = Samples16({1, 2, 3, 4});
     change(s);
     cases.push_back({what, s});
   };
-  add("zero channels", [](WaveSpec& s) { s.channels = 0; });
-  add("zero block align", [](WaveSpec& s) { s.blockAlign = 0; });
-  add("zero rate", [](WaveSpec& s) { s.rate = 0; });
-  add("three channels", [](WaveSpec& s) { s.channels = 3; s.blockAlign = 6; });
-  add("24 bits", [](WaveSpec& s) { s.bits = 24; s.blockAlign = 3; s.fmtSize = 18; });
-  add("a chunk past the end", [](WaveSpec& s) {
+  add("zero channels", [](WaveLayout& s) { s.channels = 0; });
+  add("zero block align", [](WaveLayout& s) { s.blockAlign = 0; });
+  add("zero rate", [](WaveLayout& s) { s.rate = 0; });
+  add("three channels", [](WaveLayout& s) { s.channels = 3; s.blockAlign = 6; });
+  add("24 bits", [](WaveLayout& s) { s.bits = 24; s.blockAlign = 3; s.fmtSize = 18; });
+  add("a chunk past the end", [](WaveLayout& s) {
     PutTag(s.beforeData, "junk");
     Put32(s.beforeData, 0x7FFFFFF0);
   });
-  add("a truncated fmt", [](WaveSpec& s) { s.fmtSize = 14; });
-  add("an unknown format tag", [](WaveSpec& s) { s.formatTag = 0x1234; s.fmtSize = 18; });
-  add("IMA ADPCM with a block too small", [](WaveSpec& s) {
+  add("a truncated fmt", [](WaveLayout& s) { s.fmtSize = 14; });
+  add("an unknown format tag", [](WaveLayout& s) { s.formatTag = 0x1234; s.fmtSize = 18; });
+  add("IMA ADPCM with a block too small", [](WaveLayout& s) {
     s.formatTag = 0x11; s.bits = 4; s.blockAlign = 3; s.fmtSize = 20; s.extra = {1, 0};
   });
-  add("MS ADPCM without coefficients", [](WaveSpec& s) {
+  add("MS ADPCM without coefficients", [](WaveLayout& s) {
     s.formatTag = 2; s.bits = 4; s.blockAlign = 16; s.fmtSize = 22; s.extra = {18, 0, 0, 0};
   });
   for (const Case& c : cases) {
-    Bytes file = MakeWave(c.spec);
+    Bytes file = MakeWave(c.layout);
     if (std::string(c.what) == "a truncated fmt") file.resize(30);
     EXPECT_EQ(Open(file), -1) << c.what;
     if (reader.ops) reader.Close();
@@ -125,7 +125,7 @@ TEST_F(Converter, MalformedWaveFilesAreRejected) {
 
 TEST_F(Converter, CompressedWaveDecodesWholeBlocksThroughTheCodec) {
   // Two IMA ADPCM blocks of 8 bytes (9 samples each) and a partial third that is left out.
-  WaveSpec s;
+  WaveLayout s;
   s.formatTag = 0x11;
   s.rate = 22050;
   s.blockAlign = 8;
@@ -152,7 +152,7 @@ TEST_F(Converter, CompressedWaveDecodesWholeBlocksThroughTheCodec) {
 }
 
 TEST_F(Converter, ADataChunkLongerThanTheFileIsCutToWhatIsThere) {
-  WaveSpec s;
+  WaveLayout s;
   s.data = Samples16({5, 6, 7});
   s.dataSizeField = 1000000;
   ASSERT_EQ(Open(MakeWave(s)), 0);
@@ -167,7 +167,7 @@ TEST_F(Converter, AFileOfNoFormatIsRejectedAfterAllFourAttempts) {
 }
 
 TEST_F(Converter, SeekingWithinSixteenBytesChangesNothing) {
-  WaveSpec s;
+  WaveLayout s;
   std::vector<int16_t> ramp;
   for (int i = 0; i < 1000; ++i) ramp.push_back(int16_t(i));
   s.data = Samples16(ramp);

@@ -20,7 +20,7 @@ inline void Put16(Bytes& b, unsigned v) { b.push_back(uint8_t(v)); b.push_back(u
 inline void Put32(Bytes& b, uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i))); }
 inline void PutTag(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
 
-struct WaveSpec {
+struct WaveLayout {
   unsigned formatTag = 1, channels = 1, rate = 44100, blockAlign = 2, bits = 16;
   Bytes extra;              // after the 16 bytes; with extraSize first when fmtSize > 16
   int fmtSize = 16;         // 16, 18 or more
@@ -29,7 +29,7 @@ struct WaveSpec {
   int64_t dataSizeField = -1;  // -1: the data's size
 };
 
-inline Bytes MakeWave(const WaveSpec& s) {
+inline Bytes MakeWave(const WaveLayout& s) {
   Bytes b;
   PutTag(b, "RIFF");
   Put32(b, 0);

@@ -10,8 +10,8 @@ bool HasLine(const std::vector<std::string>& lines, const std::string& text) {
   return std::find(lines.begin(), lines.end(), text) != lines.end();
 }
 
-WaveSpec ShortWave() {
-  WaveSpec s;
+WaveLayout ShortWave() {
+  WaveLayout s;
   s.data = Samples16({1000, 2000, 3000, 4000});
   return s;
 }

@@ -8,7 +8,7 @@ namespace {
 
 // One second of a constant 44,100 Hz mono tone: the mix shows it sample for sample.
 Bytes Tone(int16_t value, int rate = 44100, double seconds = 1.0) {
-  WaveSpec s;
+  WaveLayout s;
   s.rate = unsigned(rate);
   s.data = Samples16(std::vector<int16_t>(size_t(rate * seconds), value));
   return MakeWave(s);
